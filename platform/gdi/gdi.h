@@ -1,0 +1,353 @@
+// Windows GDI stand-in: a software raster graphics layer.
+//
+// Keeps the Windows meaning of every call, value and result the system relies on: device
+// contexts with selected objects, device-dependent bitmaps in the virtual screen's format,
+// DIB sections, palettes, brushes, pens, block transfers with ternary raster operations and
+// the stretch modes. Handles are pointers to objects owned by this layer; a handle of 0 is
+// "none". Failures return 0/FALSE and set the kernel's last error, as Windows does.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/kernel/kernel.h"
+
+namespace win {
+
+// --- Handles -----------------------------------------------------------------------------
+struct HDC__;
+struct HBITMAP__;
+struct HPALETTE__;
+struct HBRUSH__;
+struct HPEN__;
+struct HFONT__;
+struct HRGN__;
+struct HWND__;
+using HDC = HDC__*;
+using HBITMAP = HBITMAP__*;
+using HPALETTE = HPALETTE__*;
+using HBRUSH = HBRUSH__*;
+using HPEN = HPEN__*;
+using HFONT = HFONT__*;
+using HRGN = HRGN__*;
+using HWND = HWND__*;
+using HGDIOBJ = void*;
+
+// --- Basic types -------------------------------------------------------------------------
+using COLORREF = DWORD;  // 0x00BBGGRR
+constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) {
+  return COLORREF(r) | (COLORREF(g) << 8) | (COLORREF(b) << 16);
+}
+constexpr BYTE GetRValue(COLORREF c) { return BYTE(c); }
+constexpr BYTE GetGValue(COLORREF c) { return BYTE(c >> 8); }
+constexpr BYTE GetBValue(COLORREF c) { return BYTE(c >> 16); }
+constexpr COLORREF CLR_INVALID = 0xFFFFFFFF;
+// PALETTEINDEX(i) and PALETTERGB(r,g,b) forms of a COLORREF.
+constexpr COLORREF PALETTEINDEX(WORD i) { return 0x01000000u | i; }
+constexpr COLORREF PALETTERGB(BYTE r, BYTE g, BYTE b) { return 0x02000000u | RGB(r, g, b); }
+
+struct POINT {
+  LONG x;
+  LONG y;
+};
+struct SIZE {
+  LONG cx;
+  LONG cy;
+};
+struct RECT {
+  LONG left;
+  LONG top;
+  LONG right;
+  LONG bottom;
+};
+
+struct RGBQUAD {
+  BYTE rgbBlue;
+  BYTE rgbGreen;
+  BYTE rgbRed;
+  BYTE rgbReserved;
+};
+struct RGBTRIPLE {
+  BYTE rgbtBlue;
+  BYTE rgbtGreen;
+  BYTE rgbtRed;
+};
+struct PALETTEENTRY {
+  BYTE peRed;
+  BYTE peGreen;
+  BYTE peBlue;
+  BYTE peFlags;
+};
+struct LOGPALETTE {
+  WORD palVersion;  // 0x300
+  WORD palNumEntries;
+  PALETTEENTRY palPalEntry[256];
+};
+
+// The Windows BITMAP description. bmBits is non-null only for a DIB section.
+struct BITMAP {
+  LONG bmType;
+  LONG bmWidth;
+  LONG bmHeight;
+  LONG bmWidthBytes;
+  WORD bmPlanes;
+  WORD bmBitsPixel;
+  void* bmBits;
+};
+struct BITMAPINFOHEADER {
+  DWORD biSize;
+  LONG biWidth;
+  LONG biHeight;  // positive: rows stored bottom-up
+  WORD biPlanes;
+  WORD biBitCount;
+  DWORD biCompression;
+  DWORD biSizeImage;
+  LONG biXPelsPerMeter;
+  LONG biYPelsPerMeter;
+  DWORD biClrUsed;
+  DWORD biClrImportant;
+};
+static_assert(sizeof(BITMAPINFOHEADER) == 40);
+// A header followed by room for a full colour table. With BI_BITFIELDS the three masks take
+// the first three entries, as in Windows.
+struct BITMAPINFO {
+  BITMAPINFOHEADER bmiHeader;
+  RGBQUAD bmiColors[256];
+};
+struct DIBSECTION {
+  BITMAP dsBm;
+  BITMAPINFOHEADER dsBmih;
+  DWORD dsBitfields[3];
+  HANDLE dshSection;
+  DWORD dsOffset;
+};
+
+constexpr DWORD BI_RGB = 0;
+constexpr DWORD BI_RLE8 = 1;
+constexpr DWORD BI_RLE4 = 2;
+constexpr DWORD BI_BITFIELDS = 3;
+constexpr UINT DIB_RGB_COLORS = 0;
+constexpr UINT DIB_PAL_COLORS = 1;
+constexpr DWORD CBM_INIT = 4;
+
+struct LOGBRUSH {
+  UINT lbStyle;
+  COLORREF lbColor;
+  std::uintptr_t lbHatch;  // hatch style, or the HBITMAP of a pattern brush
+};
+constexpr UINT BS_SOLID = 0;
+constexpr UINT BS_NULL = 1;
+constexpr UINT BS_HOLLOW = BS_NULL;
+constexpr UINT BS_HATCHED = 2;
+constexpr UINT BS_PATTERN = 3;
+constexpr int HS_HORIZONTAL = 0;
+constexpr int HS_VERTICAL = 1;
+constexpr int HS_FDIAGONAL = 2;
+constexpr int HS_BDIAGONAL = 3;
+constexpr int HS_CROSS = 4;
+constexpr int HS_DIAGCROSS = 5;
+
+struct LOGPEN {
+  UINT lopnStyle;
+  POINT lopnWidth;
+  COLORREF lopnColor;
+};
+constexpr int PS_SOLID = 0;
+constexpr int PS_DASH = 1;
+constexpr int PS_DOT = 2;
+constexpr int PS_DASHDOT = 3;
+constexpr int PS_DASHDOTDOT = 4;
+constexpr int PS_NULL = 5;
+constexpr int PS_INSIDEFRAME = 6;
+
+// Object types (GetObjectType / GetCurrentObject).
+constexpr UINT OBJ_PEN = 1;
+constexpr UINT OBJ_BRUSH = 2;
+constexpr UINT OBJ_DC = 3;
+constexpr UINT OBJ_PAL = 5;
+constexpr UINT OBJ_FONT = 6;
+constexpr UINT OBJ_BITMAP = 7;
+constexpr UINT OBJ_MEMDC = 10;
+
+// Stock objects.
+constexpr int WHITE_BRUSH = 0;
+constexpr int LTGRAY_BRUSH = 1;
+constexpr int GRAY_BRUSH = 2;
+constexpr int DKGRAY_BRUSH = 3;
+constexpr int BLACK_BRUSH = 4;
+constexpr int NULL_BRUSH = 5;
+constexpr int WHITE_PEN = 6;
+constexpr int BLACK_PEN = 7;
+constexpr int NULL_PEN = 8;
+constexpr int SYSTEM_FONT = 13;
+constexpr int DEFAULT_PALETTE = 15;
+constexpr int DEFAULT_GUI_FONT = 17;
+
+// GetDeviceCaps indexes.
+constexpr int HORZSIZE = 4;
+constexpr int VERTSIZE = 6;
+constexpr int HORZRES = 8;
+constexpr int VERTRES = 10;
+constexpr int BITSPIXEL = 12;
+constexpr int PLANES = 14;
+constexpr int NUMCOLORS = 24;
+constexpr int RASTERCAPS = 38;
+constexpr int LOGPIXELSX = 88;
+constexpr int LOGPIXELSY = 90;
+constexpr int SIZEPALETTE = 104;
+constexpr int NUMRESERVED = 106;
+constexpr int RC_PALETTE = 0x0100;
+
+// Raster operations: the high word's low byte is the ternary truth table over P, S, D.
+constexpr DWORD SRCCOPY = 0x00CC0020;
+constexpr DWORD SRCPAINT = 0x00EE0086;
+constexpr DWORD SRCAND = 0x008800C6;
+constexpr DWORD SRCINVERT = 0x00660046;
+constexpr DWORD SRCERASE = 0x00440328;
+constexpr DWORD NOTSRCCOPY = 0x00330008;
+constexpr DWORD NOTSRCERASE = 0x001100A6;
+constexpr DWORD MERGECOPY = 0x00C000CA;
+constexpr DWORD MERGEPAINT = 0x00BB0226;
+constexpr DWORD PATCOPY = 0x00F00021;
+constexpr DWORD PATPAINT = 0x00FB0A09;
+constexpr DWORD PATINVERT = 0x005A0049;
+constexpr DWORD DSTINVERT = 0x00550009;
+constexpr DWORD BLACKNESS = 0x00000042;
+constexpr DWORD WHITENESS = 0x00FF0062;
+
+// Binary raster operations (SetROP2), for pens.
+constexpr int R2_BLACK = 1;
+constexpr int R2_NOT = 6;
+constexpr int R2_XORPEN = 7;
+constexpr int R2_NOP = 11;
+constexpr int R2_COPYPEN = 13;
+constexpr int R2_WHITE = 16;
+
+// Stretch modes.
+constexpr int BLACKONWHITE = 1;
+constexpr int WHITEONBLACK = 2;
+constexpr int COLORONCOLOR = 3;
+constexpr int HALFTONE = 4;
+constexpr int STRETCH_ANDSCANS = BLACKONWHITE;
+constexpr int STRETCH_ORSCANS = WHITEONBLACK;
+constexpr int STRETCH_DELETESCANS = COLORONCOLOR;
+constexpr int STRETCH_HALFTONE = HALFTONE;
+
+// Background modes.
+constexpr int TRANSPARENT = 1;
+constexpr int OPAQUE = 2;
+
+// Region results.
+constexpr int ERROR = 0;
+constexpr int NULLREGION = 1;
+constexpr int SIMPLEREGION = 2;
+constexpr int COMPLEXREGION = 3;
+
+// --- The virtual screen ------------------------------------------------------------------
+// Device-dependent bitmaps take the screen's pixel format: 32 (B, G, R, unused), 24, 16
+// (5-6-5) or 8 (indexes into the system palette). 32 unless a test or the host says otherwise.
+void SetScreenDepth(int bitsPerPixel);
+int ScreenDepth();
+void SetScreenSize(int width, int height);  // 1280 x 800 when headless
+
+// --- Device contexts ---------------------------------------------------------------------
+HDC GetDC(HWND window);  // 0: the screen
+int ReleaseDC(HWND window, HDC dc);
+HDC CreateCompatibleDC(HDC dc);  // a memory DC with a 1 x 1 monochrome bitmap selected
+BOOL DeleteDC(HDC dc);
+int SaveDC(HDC dc);
+BOOL RestoreDC(HDC dc, int savedDc);
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
+HGDIOBJ GetCurrentObject(HDC dc, UINT type);
+int GetDeviceCaps(HDC dc, int index);
+BOOL GdiFlush();
+
+// --- Objects -----------------------------------------------------------------------------
+BOOL DeleteObject(HGDIOBJ object);
+// Copies the object's description: BITMAP (or DIBSECTION when cb allows and the bitmap is a
+// DIB section), LOGBRUSH, LOGPEN, or the palette's entry count (a WORD). Returns bytes written.
+int GetObjectA(HGDIOBJ object, int cb, void* out);
+UINT GetObjectType(HGDIOBJ object);
+HGDIOBJ GetStockObject(int index);
+BOOL UnrealizeObject(HGDIOBJ object);
+
+// --- Bitmaps -----------------------------------------------------------------------------
+HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void* bits);
+HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);
+// 1, 4, 8, 16, 24, 32 bits; BI_RGB or BI_BITFIELDS (16 and 32); bottom-up or top-down.
+HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
+                         DWORD offset);
+// A device-dependent bitmap; with CBM_INIT it is initialised from DIB bits, which may be
+// BI_RLE8 or BI_RLE4 compressed.
+HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init, const void* bits,
+                       const BITMAPINFO* info, UINT usage);
+// Copies rows of a bitmap into a DIB layout (the format given in info); with bits null only
+// fills in info (size, bit count, colour table). Returns the number of rows copied.
+int GetDIBits(HDC dc, HBITMAP bitmap, UINT startScan, UINT scanLines, void* bits, BITMAPINFO* info,
+              UINT usage);
+int SetDIBits(HDC dc, HBITMAP bitmap, UINT startScan, UINT scanLines, const void* bits,
+              const BITMAPINFO* info, UINT usage);
+// Colour table of the DIB section selected in dc.
+UINT GetDIBColorTable(HDC dc, UINT start, UINT count, RGBQUAD* colors);
+UINT SetDIBColorTable(HDC dc, UINT start, UINT count, const RGBQUAD* colors);
+
+// --- Palettes ----------------------------------------------------------------------------
+HPALETTE CreatePalette(const LOGPALETTE* palette);
+HPALETTE CreateHalftonePalette(HDC dc);
+UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* entries);
+UINT GetNearestPaletteIndex(HPALETTE palette, COLORREF color);
+HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL forceBackground);
+UINT RealizePalette(HDC dc);
+// Colours the system reports for a device-dependent bitmap's pixel values (8-bit screen).
+UINT GetSystemPaletteEntries(HDC dc, UINT start, UINT count, PALETTEENTRY* entries);
+
+// --- Brushes, pens -----------------------------------------------------------------------
+HBRUSH CreateSolidBrush(COLORREF color);
+HBRUSH CreateHatchBrush(int hatch, COLORREF color);
+HBRUSH CreatePatternBrush(HBITMAP bitmap);
+HBRUSH CreateBrushIndirect(const LOGBRUSH* brush);
+HPEN CreatePen(int style, int width, COLORREF color);
+HPEN CreatePenIndirect(const LOGPEN* pen);
+BOOL SetBrushOrgEx(HDC dc, int x, int y, POINT* old);
+BOOL GetBrushOrgEx(HDC dc, POINT* origin);
+
+// --- DC attributes -----------------------------------------------------------------------
+COLORREF SetTextColor(HDC dc, COLORREF color);
+COLORREF GetTextColor(HDC dc);
+COLORREF SetBkColor(HDC dc, COLORREF color);
+COLORREF GetBkColor(HDC dc);
+int SetBkMode(HDC dc, int mode);
+int GetBkMode(HDC dc);
+int SetROP2(HDC dc, int mode);
+int GetROP2(HDC dc);
+int SetStretchBltMode(HDC dc, int mode);
+int GetStretchBltMode(HDC dc);
+BOOL SetViewportOrgEx(HDC dc, int x, int y, POINT* old);
+
+// --- Clipping ----------------------------------------------------------------------------
+int IntersectClipRect(HDC dc, int left, int top, int right, int bottom);
+int ExcludeClipRect(HDC dc, int left, int top, int right, int bottom);
+int SelectClipRgn(HDC dc, HRGN region);  // region 0 removes the clipping
+int GetClipBox(HDC dc, RECT* rect);
+
+// --- Drawing -----------------------------------------------------------------------------
+BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop);
+BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY, DWORD rop);
+BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY,
+                int srcWidth, int srcHeight, DWORD rop);
+// Copies all pixels except those of the transparent colour.
+BOOL TransparentBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY,
+                    int srcWidth, int srcHeight, UINT transparentColor);
+// Source pixels where the monochrome mask is 0 use foreRop, where it is 1 backRop
+// (MAKEROP4(fore, back)).
+BOOL MaskBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY,
+             HBITMAP mask, int maskX, int maskY, DWORD rop4);
+constexpr DWORD MAKEROP4(DWORD fore, DWORD back) { return ((back << 8) & 0xFF000000u) | fore; }
+int FillRect(HDC dc, const RECT* rect, HBRUSH brush);
+int FrameRect(HDC dc, const RECT* rect, HBRUSH brush);
+BOOL MoveToEx(HDC dc, int x, int y, POINT* old);
+BOOL LineTo(HDC dc, int x, int y);
+BOOL Rectangle(HDC dc, int left, int top, int right, int bottom);
+COLORREF GetPixel(HDC dc, int x, int y);
+COLORREF SetPixel(HDC dc, int x, int y, COLORREF color);
+
+}  // namespace win

@@ -1,0 +1,19 @@
+#include "runtime/persistent.h"
+
+#include "runtime/exceptions.h"
+#include "runtime/strings.h"
+
+void TPersistent::CopyFrom(const TPersistent* source) {
+  if (source == nullptr) AssignError(nullptr);
+  source->CopyTo(this);
+}
+
+void TPersistent::CopyTo(TPersistent* dest) const {
+  if (dest == nullptr) throw EConvertError(Format(strings::kAssignError, ClassName(), "nil"));
+  dest->AssignError(this);
+}
+
+void TPersistent::AssignError(const TPersistent* source) const {
+  const char* sourceName = source != nullptr ? source->ClassName() : "nil";
+  throw EConvertError(Format(strings::kAssignError, sourceName, ClassName()));
+}

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing Suotu needs on Debian 12.
+# Idempotent: apt is asked only for packages that are not installed yet.
+#   scripts/setup.sh          build and run dependencies
+#   scripts/setup.sh --test   also the peers the tests and benchmarks compare against
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build ccache pkg-config
+  qt6-base-dev libgl-dev
+  libjpeg62-turbo-dev
+  libfreetype-dev libfontconfig-dev fonts-wqy-zenhei
+  libgtest-dev libgmock-dev libbenchmark-dev
+)
+if [[ "${1:-}" == "--test" ]]; then
+  # cjpeg/djpeg and ImageMagick are the reference peers of the image tests and benchmarks;
+  # clang brings libFuzzer for the fuzz targets.
+  packages+=(libjpeg-turbo-progs imagemagick clang time)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]})); then
+  echo "setup: installing ${missing[*]}"
+  sudo_cmd=()
+  if [[ $(id -u) -ne 0 ]]; then sudo_cmd=(sudo); fi
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=600 update -q
+  "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=600 install -y -q --no-install-recommends "${missing[@]}"
+fi
