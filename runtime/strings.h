@@ -34,7 +34,10 @@ inline constexpr char kVMetafiles[] = "Metafiles";
 inline constexpr char kVEnhMetafiles[] = "Enhanced Metafiles";
 inline constexpr char kVIcons[] = "Icons";
 inline constexpr char kVBitmaps[] = "Bitmaps";
+inline constexpr char kAllFilter[] = "All";
 inline constexpr char kInvalidIcon[] = "Invalid icon";
+inline constexpr char kChangeIconSize[] = "Cannot change the size of an icon";
+inline constexpr char kIconToClipboard[] = "Clipboard does not support Icons";
 inline constexpr char kInvalidMetafile[] = "Metafile is not valid";
 
 }  // namespace strings
