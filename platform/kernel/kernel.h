@@ -39,9 +39,11 @@ constexpr DWORD ERROR_INVALID_HANDLE = 6;
 constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
 constexpr DWORD ERROR_OUTOFMEMORY = 14;
 constexpr DWORD ERROR_INVALID_DRIVE = 15;
+constexpr DWORD ERROR_NOT_SAME_DEVICE = 17;
 constexpr DWORD ERROR_NO_MORE_FILES = 18;
 constexpr DWORD ERROR_WRITE_PROTECT = 19;
 constexpr DWORD ERROR_NOT_READY = 21;
+constexpr DWORD ERROR_GEN_FAILURE = 31;
 constexpr DWORD ERROR_SHARING_VIOLATION = 32;
 constexpr DWORD ERROR_HANDLE_EOF = 38;
 constexpr DWORD ERROR_HANDLE_DISK_FULL = 39;
@@ -50,11 +52,13 @@ constexpr DWORD ERROR_FILE_EXISTS = 80;
 constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 constexpr DWORD ERROR_DISK_FULL = 112;
 constexpr DWORD ERROR_INVALID_NAME = 123;
+constexpr DWORD ERROR_NEGATIVE_SEEK = 131;
 constexpr DWORD ERROR_DIR_NOT_EMPTY = 145;
 constexpr DWORD ERROR_ALREADY_EXISTS = 183;
 constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
 constexpr DWORD ERROR_DIRECTORY = 267;
 constexpr DWORD ERROR_NO_UNICODE_TRANSLATION = 1113;
+constexpr DWORD ERROR_IO_DEVICE = 1117;
 
 DWORD GetLastError();
 void SetLastError(DWORD code);
@@ -93,6 +97,10 @@ struct DriveMapping {
 std::vector<DriveMapping> DriveTable();
 // Replaces the table for this process (tests); an empty vector restores the default.
 void SetDriveTable(std::vector<DriveMapping> table);
+// Parses a SUOTU_DRIVES value: "C=/tmp/t/c;D=/tmp/t/usb:removable", types fixed, removable,
+// cdrom, remote, ramdisk (fixed when left out). Malformed entries are left out; a letter
+// given twice keeps its first entry. Sorted by letter.
+std::vector<DriveMapping> ParseDriveSpec(const std::string& spec);
 DWORD GetLogicalDrives();
 UINT GetDriveTypeA(LPCSTR rootPath);
 
@@ -113,6 +121,7 @@ constexpr DWORD GENERIC_READ = 0x80000000;
 constexpr DWORD GENERIC_WRITE = 0x40000000;
 constexpr DWORD FILE_SHARE_READ = 1;
 constexpr DWORD FILE_SHARE_WRITE = 2;
+constexpr DWORD FILE_SHARE_DELETE = 4;
 constexpr DWORD CREATE_NEW = 1;
 constexpr DWORD CREATE_ALWAYS = 2;
 constexpr DWORD OPEN_EXISTING = 3;

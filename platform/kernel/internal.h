@@ -1,0 +1,95 @@
+// Helpers shared by the kernel's sources; not part of the kernel's interface.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/kernel/kernel.h"
+
+namespace win::detail {
+
+// Everything a HANDLE can stand for. Handles are checked against the live set, so a stale or
+// made-up handle fails with ERROR_INVALID_HANDLE instead of touching freed memory.
+class KernelObject {
+ public:
+  virtual ~KernelObject() = default;
+  // Releases the object's resources; FALSE with the last error set when that fails.
+  virtual BOOL Close() = 0;
+};
+HANDLE RegisterHandle(std::unique_ptr<KernelObject> object);
+// The live object behind a handle, or nullptr (last error ERROR_INVALID_HANDLE).
+KernelObject* LookupHandle(HANDLE handle);
+template <typename T>
+T* LookupHandleAs(HANDLE handle) {
+  T* object = dynamic_cast<T*>(LookupHandle(handle));
+  if (object == nullptr) SetLastError(ERROR_INVALID_HANDLE);
+  return object;
+}
+// Takes the object out of the live set; nullptr when the handle is not live.
+std::unique_ptr<KernelObject> UnregisterHandle(HANDLE handle);
+
+// Sets the last error from errno (or from a given errno value) and returns FALSE.
+BOOL FailWithErrno(int err);
+BOOL Fail(DWORD code);
+
+// Byte length of the code page 936 character starting at s[i] (1, 2 or 4 for the GB18030
+// four-byte form); never runs past the end.
+std::size_t CharLength(const std::string& s, std::size_t i);
+// Equal when ASCII letters are ignored for case; bytes of double-byte characters compare
+// exactly.
+bool AnsiEqualNoCase(const std::string& a, const std::string& b);
+
+// A Windows path made absolute and normalised without touching the disk:
+// drive letter upper case, "\" separators, "." and ".." resolved.
+struct FullPath {
+  char drive = 'C';
+  std::vector<std::string> parts;  // ANSI components below the drive root
+  bool trailingSeparator = false;
+  std::string Text() const;
+};
+std::optional<FullPath> MakeFullPath(const std::string& path);
+
+// The outcome of mapping a Windows path onto the host.
+enum class Lookup {
+  kFound,          // every component exists; host is the existing object
+  kLastMissing,    // the folder exists, the last component does not; host names it
+  kFolderMissing,  // some folder on the way does not exist
+  kBadName,        // drive unknown or a name the host cannot carry (last error set)
+};
+struct Resolved {
+  Lookup lookup = Lookup::kBadName;
+  DWORD error = ERROR_SUCCESS;  // what a failed lookup reports
+  std::string host;             // host path (for kFolderMissing: best effort, exact case)
+  std::string windows;
+  bool isRoot = false;  // the path is a drive root
+};
+// Maps a Windows path to the host, matching missing components without case.
+Resolved Resolve(const std::string& windowsPath);
+// Sets the lookup's error (file or path not found, invalid name, ...) and returns FALSE.
+BOOL FailLookup(const Resolved& r);
+
+// The host root of a drive letter, or nullopt when the letter is not in the table.
+std::optional<DriveMapping> FindDrive(char letter);
+
+// Windows attributes of a host object from its stat data and its name.
+DWORD AttributesFrom(const struct stat& st, const std::string& hostName);
+
+// Share bookkeeping (files.cpp): FALSE with ERROR_SHARING_VIOLATION when an open handle on
+// the object does not allow it to be deleted or renamed.
+bool MayDeleteOrRename(const struct stat& st);
+
+// Windows FILETIME (100 ns since 1601) for a host time.
+FILETIME FileTimeFrom(const struct timespec& ts);
+
+// Is the path the process's current directory (which Windows holds open)?
+bool IsCurrentDirectory(const std::string& windowsPath);
+
+// Last component of a host path.
+std::string HostBaseName(const std::string& hostPath);
+std::string HostDirName(const std::string& hostPath);
+
+}  // namespace win::detail
