@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build ccache pkg-config
   qt6-base-dev libgl-dev
-  libjpeg62-turbo-dev
+  libjpeg62-turbo-dev libpng-dev
   libfreetype-dev libfontconfig-dev fonts-wqy-zenhei
   libgtest-dev libgmock-dev libbenchmark-dev
 )
