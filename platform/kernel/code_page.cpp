@@ -81,6 +81,13 @@ std::size_t CharLength(const std::string& s, std::size_t i) {
   return 2;
 }
 
+bool HasBackslash(const std::string& ansi) {
+  for (std::size_t i = 0; i < ansi.size(); i += CharLength(ansi, i)) {
+    if (ansi[i] == '\\') return true;
+  }
+  return false;
+}
+
 bool AnsiEqualNoCase(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size();) {

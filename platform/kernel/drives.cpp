@@ -135,62 +135,14 @@ void RefreshMounts(DriveState& s) {
     ssize_t n;
     while ((n = read(s.mountsFd, buffer, sizeof buffer)) > 0) text.append(buffer, n);
   }
-  struct Mount {
-    std::string root;
-    UINT type;
-  };
-  std::vector<Mount> mounts;
-  std::istringstream lines(text);
-  std::string line;
-  while (std::getline(lines, line)) {
-    std::istringstream fields(line);
-    std::string device, mountPoint, fsType;
-    if (!(fields >> device >> mountPoint >> fsType)) continue;
-    mountPoint = TrimSlashes(UnescapeMountField(mountPoint));
-    if (!IsVolumeMountPoint(mountPoint)) continue;
-    const UINT type = MountType(UnescapeMountField(device), mountPoint, fsType);
-    // A later mount on the same point hides the earlier one.
-    auto same = std::find_if(mounts.begin(), mounts.end(),
-                             [&](const Mount& m) { return m.root == mountPoint; });
-    if (same != mounts.end()) mounts.erase(same);
-    mounts.push_back({mountPoint, type});
-  }
-  std::map<std::string, char> letters;
-  bool used[26] = {};
-  used[0] = used[1] = used[2] = true;  // A: and B: are floppies by tradition, C: is "/"
-  for (const Mount& m : mounts) {
-    auto it = s.mountLetters.find(m.root);
-    if (it != s.mountLetters.end()) {
-      letters[m.root] = it->second;
-      used[it->second - 'A'] = true;
-    }
-  }
-  for (const Mount& m : mounts) {
-    if (letters.count(m.root)) continue;
-    for (int i = 3; i < 26; ++i) {
-      if (!used[i]) {
-        used[i] = true;
-        letters[m.root] = static_cast<char>('A' + i);
-        break;
-      }
-    }
-  }
-  s.mountLetters = letters;
-  s.fromMounts.clear();
-  s.fromMounts.push_back({'C', "/", DRIVE_FIXED});
-  for (const Mount& m : mounts) {
-    auto it = letters.find(m.root);
-    if (it != letters.end()) s.fromMounts.push_back({it->second, m.root, m.type});
-  }
-  std::sort(s.fromMounts.begin(), s.fromMounts.end(),
-            [](const DriveMapping& a, const DriveMapping& b) { return a.letter < b.letter; });
+  s.fromMounts = detail::DrivesFromMounts(text, s.mountLetters);
 }
 
 std::vector<DriveMapping> CurrentTable(DriveState& s) {
   if (!s.replaced.empty()) return s.replaced;
   const char* spec = std::getenv("SUOTU_DRIVES");
   if (spec != nullptr && *spec != '\0') {
-    if (s.parsedSpec != spec || s.fromSpec.empty()) {
+    if (s.parsedSpec != spec) {
       s.parsedSpec = spec;
       s.fromSpec = ParseDriveSpec(spec);
     }
@@ -279,6 +231,59 @@ UINT GetDriveTypeA(LPCSTR rootPath) {
 }
 
 namespace detail {
+
+std::vector<DriveMapping> DrivesFromMounts(const std::string& text,
+                                           std::map<std::string, char>& letters) {
+  struct Mount {
+    std::string root;
+    UINT type;
+  };
+  std::vector<Mount> mounts;
+  std::istringstream lines(text);
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::istringstream fields(line);
+    std::string device, mountPoint, fsType;
+    if (!(fields >> device >> mountPoint >> fsType)) continue;
+    mountPoint = TrimSlashes(UnescapeMountField(mountPoint));
+    if (!IsVolumeMountPoint(mountPoint)) continue;
+    const UINT type = MountType(UnescapeMountField(device), mountPoint, fsType);
+    // A later mount on the same point hides the earlier one.
+    auto same = std::find_if(mounts.begin(), mounts.end(),
+                             [&](const Mount& m) { return m.root == mountPoint; });
+    if (same != mounts.end()) mounts.erase(same);
+    mounts.push_back({mountPoint, type});
+  }
+  std::map<std::string, char> assigned;
+  bool used[26] = {};
+  used[0] = used[1] = used[2] = true;  // A: and B: are floppies by tradition, C: is "/"
+  for (const Mount& m : mounts) {
+    auto it = letters.find(m.root);
+    if (it != letters.end()) {
+      assigned[m.root] = it->second;
+      used[it->second - 'A'] = true;
+    }
+  }
+  for (const Mount& m : mounts) {
+    if (assigned.count(m.root)) continue;
+    for (int i = 3; i < 26; ++i) {
+      if (!used[i]) {
+        used[i] = true;
+        assigned[m.root] = static_cast<char>('A' + i);
+        break;
+      }
+    }
+  }
+  letters = assigned;
+  std::vector<DriveMapping> table{{'C', "/", DRIVE_FIXED}};
+  for (const Mount& m : mounts) {
+    auto it = assigned.find(m.root);
+    if (it != assigned.end()) table.push_back({it->second, m.root, m.type});
+  }
+  std::sort(table.begin(), table.end(),
+            [](const DriveMapping& a, const DriveMapping& b) { return a.letter < b.letter; });
+  return table;
+}
 
 std::optional<DriveMapping> FindDrive(char letter) {
   letter = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));

@@ -31,15 +31,6 @@ class FindObject : public detail::KernelObject {
   }
 };
 
-// True when the ANSI name contains a "\" character (not a double-byte trail byte): such a
-// host name cannot be spelt in a Windows path.
-bool HasBackslash(const std::string& ansi) {
-  for (std::size_t i = 0; i < ansi.size(); i += detail::CharLength(ansi, i)) {
-    if (ansi[i] == '\\') return true;
-  }
-  return false;
-}
-
 // Reads on to the next entry that matches; false at the end of the folder.
 bool NextMatch(FindObject& find, WIN32_FIND_DATAA* data) {
   while (const dirent* entry = readdir(find.dir)) {
@@ -48,7 +39,7 @@ bool NextMatch(FindObject& find, WIN32_FIND_DATAA* data) {
     if (dots && find.driveRoot) continue;
     // Names the code page cannot carry are skipped, never mangled.
     const auto ansi = Utf8ToAnsi(hostName);
-    if (!ansi || ansi->size() >= MAX_PATH || HasBackslash(*ansi)) continue;
+    if (!ansi || ansi->size() >= MAX_PATH || detail::HasBackslash(*ansi)) continue;
     if (!WildcardMatch(find.pattern, *ansi)) continue;
     struct stat st;
     if (fstatat(dirfd(find.dir), entry->d_name, &st, 0) != 0 &&
@@ -114,7 +105,8 @@ FILETIME FileTimeFrom(const struct timespec& ts) {
 
 bool WildcardMatch(const std::string& pattern, const std::string& name) {
   // "*.*" is every name, with or without an extension, as on Windows.
-  const std::vector<Char> p = Chars(pattern == "*.*" ? std::string("*") : pattern);
+  static const std::string kAny = "*";
+  const std::vector<Char> p = Chars(pattern == "*.*" ? kAny : pattern);
   const std::vector<Char> n = Chars(name);
   // Greedy match with one backtrack point: the last "*" seen.
   std::size_t pi = 0, ni = 0, starP = std::string::npos, starN = 0;

@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -39,6 +40,9 @@ BOOL Fail(DWORD code);
 // Byte length of the code page 936 character starting at s[i] (1, 2 or 4 for the GB18030
 // four-byte form); never runs past the end.
 std::size_t CharLength(const std::string& s, std::size_t i);
+// True when the string holds a "\" character (not a double-byte trail byte): a host name
+// with one cannot be spelt in a Windows path.
+bool HasBackslash(const std::string& ansi);
 // Equal when ASCII letters are ignored for case; bytes of double-byte characters compare
 // exactly.
 bool AnsiEqualNoCase(const std::string& a, const std::string& b);
@@ -71,6 +75,12 @@ struct Resolved {
 Resolved Resolve(const std::string& windowsPath);
 // Sets the lookup's error (file or path not found, invalid name, ...) and returns FALSE.
 BOOL FailLookup(const Resolved& r);
+
+// The drive table for a mount list in /proc/self/mounts form: C: is "/", volumes mounted
+// under /media, /run/media and /mnt get D: onwards. `letters` (host root -> letter) keeps a
+// volume's letter while it stays mounted; it is updated.
+std::vector<DriveMapping> DrivesFromMounts(const std::string& text,
+                                           std::map<std::string, char>& letters);
 
 // The host root of a drive letter, or nullopt when the letter is not in the table.
 std::optional<DriveMapping> FindDrive(char letter);

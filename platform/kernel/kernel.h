@@ -91,6 +91,7 @@ struct DriveMapping {
   char letter;           // 'C'
   std::string hostRoot;  // "/" or "/media/usb0"
   UINT type;             // DRIVE_FIXED, ...
+  bool operator==(const DriveMapping&) const = default;
 };
 
 // The drive table: read from SUOTU_DRIVES when set, else built from the host's mounts.

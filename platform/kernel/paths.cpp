@@ -275,7 +275,7 @@ std::optional<std::string> WindowsPathFromHost(const std::string& hostPath) {
       SetLastError(ERROR_NO_UNICODE_TRANSLATION);
       return std::nullopt;
     }
-    if (ansi->find('\\') != std::string::npos) {
+    if (detail::HasBackslash(*ansi)) {
       SetLastError(ERROR_INVALID_NAME);  // a host name with "\" cannot be spelt here
       return std::nullopt;
     }
