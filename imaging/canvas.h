@@ -221,6 +221,9 @@ class TCanvas : public TPersistent {
   // Installs a context made elsewhere (0: none); the previous one is only deselected.
   void SetHandle(win::HDC value);
   bool HandleAllocated() const { return handle_ != nullptr; }
+  // The context as it is now (0 when none), without notification or creation: for code that
+  // has just made the state it needs valid with RequiredState.
+  win::HDC CurrentHandle() const { return handle_; }
   // Makes the named parts valid (csHandleValid etc.), creating the context if needed.
   void RequiredState(std::uint8_t state);
   // Deselects font, pen and brush so that they are selected again at the next use.

@@ -23,8 +23,8 @@ using TProgressEvent =
 // A class reference: what a registry stores to create instances of a graphic class by name or
 // extension, and to tell whether one class inherits from another.
 struct TGraphicClass {
-  const char* name;             // "TBitmap"
-  const TGraphicClass* parent;  // nullptr for TGraphic itself
+  const char* name;                       // "TBitmap"
+  const TGraphicClass* parent;            // nullptr for TGraphic itself
   std::unique_ptr<TGraphic> (*create)();  // nullptr for an abstract class
 
   bool InheritsFrom(const TGraphicClass& other) const {
@@ -72,8 +72,7 @@ class TGraphic : public TPersistent {
   virtual void WriteToFile(const AnsiString& fileName);
   virtual void ReadFromStream(TStream& stream) = 0;
   virtual void WriteToStream(TStream& stream) = 0;
-  virtual void ReadFromClipboard(std::uint16_t format, win::HANDLE data,
-                                 win::HPALETTE palette) = 0;
+  virtual void ReadFromClipboard(std::uint16_t format, win::HANDLE data, win::HPALETTE palette) = 0;
   virtual void WriteToClipboard(std::uint16_t& format, win::HANDLE& data,
                                 win::HPALETTE& palette) = 0;
 
@@ -90,6 +89,8 @@ class TGraphic : public TPersistent {
   // Fires OnProgress with this graphic as sender.
   void Progress(TObject* sender, TProgressStage stage, std::uint8_t percentDone, bool redrawNow,
                 const win::RECT& r, const AnsiString& msg);
+  // Sets Transparent without a change notification (for assignment).
+  void StoreTransparent(bool value) { transparent_ = value; }
 
  private:
   bool modified_ = false;
