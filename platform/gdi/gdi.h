@@ -37,13 +37,23 @@ using COLORREF = DWORD;  // 0x00BBGGRR
 constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) {
   return COLORREF(r) | (COLORREF(g) << 8) | (COLORREF(b) << 16);
 }
-constexpr BYTE GetRValue(COLORREF c) { return BYTE(c); }
-constexpr BYTE GetGValue(COLORREF c) { return BYTE(c >> 8); }
-constexpr BYTE GetBValue(COLORREF c) { return BYTE(c >> 16); }
+constexpr BYTE GetRValue(COLORREF c) {
+  return BYTE(c);
+}
+constexpr BYTE GetGValue(COLORREF c) {
+  return BYTE(c >> 8);
+}
+constexpr BYTE GetBValue(COLORREF c) {
+  return BYTE(c >> 16);
+}
 constexpr COLORREF CLR_INVALID = 0xFFFFFFFF;
 // PALETTEINDEX(i) and PALETTERGB(r,g,b) forms of a COLORREF.
-constexpr COLORREF PALETTEINDEX(WORD i) { return 0x01000000u | i; }
-constexpr COLORREF PALETTERGB(BYTE r, BYTE g, BYTE b) { return 0x02000000u | RGB(r, g, b); }
+constexpr COLORREF PALETTEINDEX(WORD i) {
+  return 0x01000000u | i;
+}
+constexpr COLORREF PALETTERGB(BYTE r, BYTE g, BYTE b) {
+  return 0x02000000u | RGB(r, g, b);
+}
 
 struct POINT {
   LONG x;
@@ -159,6 +169,33 @@ constexpr int PS_DASHDOTDOT = 4;
 constexpr int PS_NULL = 5;
 constexpr int PS_INSIDEFRAME = 6;
 
+// Font description. Fonts are kept as descriptions for now; text output comes with the
+// widgets.
+constexpr int LF_FACESIZE = 32;
+struct LOGFONTA {
+  LONG lfHeight;  // negative: em height in pixels
+  LONG lfWidth;
+  LONG lfEscapement;
+  LONG lfOrientation;
+  LONG lfWeight;
+  BYTE lfItalic;
+  BYTE lfUnderline;
+  BYTE lfStrikeOut;
+  BYTE lfCharSet;
+  BYTE lfOutPrecision;
+  BYTE lfClipPrecision;
+  BYTE lfQuality;
+  BYTE lfPitchAndFamily;
+  char lfFaceName[LF_FACESIZE];
+};
+constexpr LONG FW_NORMAL = 400;
+constexpr LONG FW_BOLD = 700;
+constexpr BYTE DEFAULT_CHARSET = 1;
+constexpr BYTE GB2312_CHARSET = 134;
+constexpr BYTE DEFAULT_QUALITY = 0;
+constexpr BYTE NONANTIALIASED_QUALITY = 3;
+constexpr BYTE ANTIALIASED_QUALITY = 4;
+
 // Object types (GetObjectType / GetCurrentObject).
 constexpr UINT OBJ_PEN = 1;
 constexpr UINT OBJ_BRUSH = 2;
@@ -166,7 +203,11 @@ constexpr UINT OBJ_DC = 3;
 constexpr UINT OBJ_PAL = 5;
 constexpr UINT OBJ_FONT = 6;
 constexpr UINT OBJ_BITMAP = 7;
+constexpr UINT OBJ_REGION = 8;
 constexpr UINT OBJ_MEMDC = 10;
+
+// Failure result of calls that return a count or a region type.
+constexpr UINT GDI_ERROR = 0xFFFFFFFF;
 
 // Stock objects.
 constexpr int WHITE_BRUSH = 0;
@@ -179,6 +220,9 @@ constexpr int WHITE_PEN = 6;
 constexpr int BLACK_PEN = 7;
 constexpr int NULL_PEN = 8;
 constexpr int SYSTEM_FONT = 13;
+// The 16-colour system palette: the 16 VGA colours in their usual order (black, maroon,
+// green, olive, navy, purple, teal, silver, gray, red, lime, yellow, blue, fuchsia, aqua,
+// white). Every DC starts with it selected; selecting it never limits the colours drawn.
 constexpr int DEFAULT_PALETTE = 15;
 constexpr int DEFAULT_GUI_FONT = 17;
 
@@ -195,7 +239,13 @@ constexpr int LOGPIXELSX = 88;
 constexpr int LOGPIXELSY = 90;
 constexpr int SIZEPALETTE = 104;
 constexpr int NUMRESERVED = 106;
+constexpr int RC_BITBLT = 0x0001;
+constexpr int RC_BITMAP64 = 0x0008;
+constexpr int RC_DI_BITMAP = 0x0080;
 constexpr int RC_PALETTE = 0x0100;
+constexpr int RC_DIBTODEV = 0x0200;
+constexpr int RC_STRETCHBLT = 0x0800;
+constexpr int RC_STRETCHDIB = 0x2000;
 
 // Raster operations: the high word's low byte is the ternary truth table over P, S, D.
 constexpr DWORD SRCCOPY = 0x00CC0020;
@@ -215,11 +265,22 @@ constexpr DWORD BLACKNESS = 0x00000042;
 constexpr DWORD WHITENESS = 0x00FF0062;
 
 // Binary raster operations (SetROP2), for pens.
+// The value minus 1 is the truth table over pen P and destination D, bit (P << 1 | D).
 constexpr int R2_BLACK = 1;
+constexpr int R2_NOTMERGEPEN = 2;
+constexpr int R2_MASKNOTPEN = 3;
+constexpr int R2_NOTCOPYPEN = 4;
+constexpr int R2_MASKPENNOT = 5;
 constexpr int R2_NOT = 6;
 constexpr int R2_XORPEN = 7;
+constexpr int R2_NOTMASKPEN = 8;
+constexpr int R2_MASKPEN = 9;
+constexpr int R2_NOTXORPEN = 10;
 constexpr int R2_NOP = 11;
+constexpr int R2_MERGENOTPEN = 12;
 constexpr int R2_COPYPEN = 13;
+constexpr int R2_MERGEPENNOT = 14;
+constexpr int R2_MERGEPEN = 15;
 constexpr int R2_WHITE = 16;
 
 // Stretch modes.
@@ -252,28 +313,48 @@ void SetScreenSize(int width, int height);  // 1280 x 800 when headless
 // --- Device contexts ---------------------------------------------------------------------
 HDC GetDC(HWND window);  // 0: the screen
 int ReleaseDC(HWND window, HDC dc);
-HDC CreateCompatibleDC(HDC dc);  // a memory DC with a 1 x 1 monochrome bitmap selected
+// A memory DC with the stock 1 x 1 monochrome bitmap, WHITE_BRUSH, BLACK_PEN, SYSTEM_FONT and
+// DEFAULT_PALETTE selected; text colour black, background white and opaque, R2_COPYPEN,
+// BLACKONWHITE. Device capabilities are the screen's.
+HDC CreateCompatibleDC(HDC dc);
+// Deselects everything (a bitmap selected here becomes free for another DC).
 BOOL DeleteDC(HDC dc);
 int SaveDC(HDC dc);
 BOOL RestoreDC(HDC dc, int savedDc);
+// Returns the previous object of that kind, or 0. A bitmap can be selected into one memory DC
+// at a time (the stock bitmap excepted): selecting it into a second one fails. Palettes go
+// through SelectPalette, not here. A region sets the clip region and returns its type.
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
 HGDIOBJ GetCurrentObject(HDC dc, UINT type);
 int GetDeviceCaps(HDC dc, int index);
 BOOL GdiFlush();
 
 // --- Objects -----------------------------------------------------------------------------
+// Stock objects ignore it (TRUE). A bitmap selected into a DC is refused (FALSE); a selected
+// pen, brush, palette or font is deleted once the last DC deselects it (TRUE).
 BOOL DeleteObject(HGDIOBJ object);
 // Copies the object's description: BITMAP (or DIBSECTION when cb allows and the bitmap is a
-// DIB section), LOGBRUSH, LOGPEN, or the palette's entry count (a WORD). Returns bytes written.
+// DIB section), LOGBRUSH, LOGPEN, LOGFONTA, or the palette's entry count (a WORD). Returns
+// bytes written; with out null the size needed. A DDB's bmWidthBytes is its row size padded to
+// 2 bytes, a DIB section's padded to 4; dsBm.bmHeight is positive, dsBmih.biHeight signed.
 int GetObjectA(HGDIOBJ object, int cb, void* out);
 UINT GetObjectType(HGDIOBJ object);
 HGDIOBJ GetStockObject(int index);
 BOOL UnrealizeObject(HGDIOBJ object);
 
 // --- Bitmaps -----------------------------------------------------------------------------
+// DDBs. Pixels start black (zero) unless bits (rows padded to 2 bytes, top row first) are
+// given. CreateBitmap takes 1 plane of 1, 4, 8, 16 (5-6-5), 24 or 32 bits. A width or height of
+// 0 gives the stock 1 x 1 monochrome bitmap; a negative one fails (ERROR_INVALID_PARAMETER).
+// CreateCompatibleBitmap takes the format of the bitmap selected in a memory DC (so a new
+// memory DC gives monochrome, and a DIB section gives a DIB section of its format), or the
+// screen's for the screen DC.
 HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void* bits);
 HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);
 // 1, 4, 8, 16, 24, 32 bits; BI_RGB or BI_BITFIELDS (16 and 32); bottom-up or top-down.
+// Zero-filled; *bits stays valid for the section's life. Sections backed by a file mapping
+// (section != 0) are not supported. Fails with ERROR_INVALID_PARAMETER for a bad header and
+// ERROR_NOT_ENOUGH_MEMORY when the image would exceed 2^31 - 1 bytes or cannot be allocated.
 HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
                          DWORD offset);
 // A device-dependent bitmap; with CBM_INIT it is initialised from DIB bits, which may be
@@ -281,7 +362,9 @@ HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits
 HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init, const void* bits,
                        const BITMAPINFO* info, UINT usage);
 // Copies rows of a bitmap into a DIB layout (the format given in info); with bits null only
-// fills in info (size, bit count, colour table). Returns the number of rows copied.
+// fills in info (with biBitCount 0: the bitmap's own format; then biSizeImage, and the colour
+// table for 8 bits or fewer). Scan 0 is the bottom row for a bottom-up (positive height)
+// layout. A monochrome DDB reads as black (0) and white (1). Returns the rows copied.
 int GetDIBits(HDC dc, HBITMAP bitmap, UINT startScan, UINT scanLines, void* bits, BITMAPINFO* info,
               UINT usage);
 int SetDIBits(HDC dc, HBITMAP bitmap, UINT startScan, UINT scanLines, const void* bits,
@@ -292,12 +375,19 @@ UINT SetDIBColorTable(HDC dc, UINT start, UINT count, const RGBQUAD* colors);
 
 // --- Palettes ----------------------------------------------------------------------------
 HPALETTE CreatePalette(const LOGPALETTE* palette);
+// 256 entries: the 20 static colours at 0-9 and 246-255, a 6 x 6 x 6 colour cube at 10-225
+// and 20 grays between.
 HPALETTE CreateHalftonePalette(HDC dc);
 UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* entries);
 UINT GetNearestPaletteIndex(HPALETTE palette, COLORREF color);
+// A realised logical palette makes colours drawn into an 8-bit DDB snap to its entries first.
+// 8-bit DIB sections always match against their colour table. PALETTEINDEX colours refer to
+// the selected palette.
 HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL forceBackground);
 UINT RealizePalette(HDC dc);
 // Colours the system reports for a device-dependent bitmap's pixel values (8-bit screen).
+// On an 8-bit screen the system palette is fixed and equals the halftone palette, so an 8-bit
+// DDB's pixel values index the halftone colours. 0 on other screens.
 UINT GetSystemPaletteEntries(HDC dc, UINT start, UINT count, PALETTEENTRY* entries);
 
 // --- Brushes, pens -----------------------------------------------------------------------
@@ -307,6 +397,8 @@ HBRUSH CreatePatternBrush(HBITMAP bitmap);
 HBRUSH CreateBrushIndirect(const LOGBRUSH* brush);
 HPEN CreatePen(int style, int width, COLORREF color);
 HPEN CreatePenIndirect(const LOGPEN* pen);
+HFONT CreateFontIndirectA(const LOGFONTA* font);
+// Brush origins are in device coordinates; the stretch mode does not move them.
 BOOL SetBrushOrgEx(HDC dc, int x, int y, POINT* old);
 BOOL GetBrushOrgEx(HDC dc, POINT* origin);
 
@@ -321,13 +413,16 @@ int SetROP2(HDC dc, int mode);
 int GetROP2(HDC dc);
 int SetStretchBltMode(HDC dc, int mode);
 int GetStretchBltMode(HDC dc);
+// Logical (0, 0) maps to device (x, y).
 BOOL SetViewportOrgEx(HDC dc, int x, int y, POINT* old);
+BOOL GetViewportOrgEx(HDC dc, POINT* origin);
 
 // --- Clipping ----------------------------------------------------------------------------
 int IntersectClipRect(HDC dc, int left, int top, int right, int bottom);
 int ExcludeClipRect(HDC dc, int left, int top, int right, int bottom);
-int SelectClipRgn(HDC dc, HRGN region);  // region 0 removes the clipping
+int SelectClipRgn(HDC dc, HRGN region);  // region 0 removes the clipping; a region is copied
 int GetClipBox(HDC dc, RECT* rect);
+HRGN CreateRectRgn(int left, int top, int right, int bottom);  // device coordinates
 
 // --- Drawing -----------------------------------------------------------------------------
 BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop);
@@ -337,14 +432,17 @@ BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX
 // Copies all pixels except those of the transparent colour.
 BOOL TransparentBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY,
                     int srcWidth, int srcHeight, UINT transparentColor);
-// Source pixels where the monochrome mask is 0 use foreRop, where it is 1 backRop
-// (MAKEROP4(fore, back)).
+// Where the monochrome mask is 1 the foreground rop applies, where it is 0 the background
+// rop (MAKEROP4(fore, back)), as in Windows. A mask of 0 means the foreground rop everywhere.
 BOOL MaskBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY,
              HBITMAP mask, int maskX, int maskY, DWORD rop4);
-constexpr DWORD MAKEROP4(DWORD fore, DWORD back) { return ((back << 8) & 0xFF000000u) | fore; }
+constexpr DWORD MAKEROP4(DWORD fore, DWORD back) {
+  return ((back << 8) & 0xFF000000u) | fore;
+}
 int FillRect(HDC dc, const RECT* rect, HBRUSH brush);
 int FrameRect(HDC dc, const RECT* rect, HBRUSH brush);
 BOOL MoveToEx(HDC dc, int x, int y, POINT* old);
+BOOL GetCurrentPositionEx(HDC dc, POINT* position);
 BOOL LineTo(HDC dc, int x, int y);
 BOOL Rectangle(HDC dc, int left, int top, int right, int bottom);
 COLORREF GetPixel(HDC dc, int x, int y);
