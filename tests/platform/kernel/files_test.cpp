@@ -412,6 +412,45 @@ TEST_F(KernelTest, NamesOutsideGbkCanBeCreatedAndOpened) {
   win::CloseHandle(opened);
 }
 
+TEST_F(KernelTest, LongestNamesCanStillBeCreated) {
+  // 255 bytes: the temporary name beside it must be shortened to fit the host's limit.
+  std::string name = std::string(245, 'n') + "缩图.jpg";
+  ASSERT_EQ(name.size(), 255u);
+  const HANDLE file = Open(folder_.Win(name), win::GENERIC_WRITE, win::CREATE_ALWAYS);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE) << win::GetLastError();
+  ASSERT_TRUE(Write(file, "x"));
+  ASSERT_TRUE(win::CloseHandle(file));
+  EXPECT_EQ(folder_.Names(), std::vector<std::string>{name});
+}
+
+TEST_F(KernelTest, MoveToAnotherFileSystemCopiesThenDeletes) {
+  struct stat tmp, shm;
+  if (stat("/dev/shm", &shm) != 0 || stat(folder_.Host().c_str(), &tmp) != 0 ||
+      tmp.st_dev == shm.st_dev) {
+    GTEST_SKIP() << "needs /dev/shm on another file system";
+  }
+  char path[] = "/dev/shm/suotu-kernel-XXXXXX";
+  ASSERT_NE(mkdtemp(path), nullptr);
+  const std::string target = std::string(path) + "/moved.jpg";
+  folder_.Write("photo.jpg", "jpeg bytes");
+  chmod(folder_.HostOf("photo.jpg").c_str(), 0640);
+  std::string windowsTarget = "C:" + target;
+  std::replace(windowsTarget.begin(), windowsTarget.end(), '/', '\\');
+  EXPECT_TRUE(win::MoveFileA(folder_.Win("photo.jpg").c_str(), windowsTarget.c_str()))
+      << win::GetLastError();
+  EXPECT_FALSE(folder_.Exists("photo.jpg"));
+  std::ifstream in(target, std::ios::binary);
+  std::string moved((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(moved, "jpeg bytes");
+  struct stat st;
+  ASSERT_EQ(stat(target.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(path),
+                          std::filesystem::directory_iterator()),
+            1);  // no temporary copy left beside it
+  std::filesystem::remove_all(path);
+}
+
 TEST_F(KernelTest, StaleHandlesFailCleanly) {
   EXPECT_FALSE(win::CloseHandle(INVALID_HANDLE_VALUE));
   EXPECT_EQ(win::GetLastError(), win::ERROR_INVALID_HANDLE);
