@@ -1,0 +1,413 @@
+// StretchBlt modes against plain references written here.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "tests/platform/gdi/gdi_test_util.h"
+
+namespace win {
+namespace {
+
+using test::Canvas;
+using test::DibSpec;
+using test::Random;
+
+struct Rgb {
+  int r, g, b;
+  bool operator==(const Rgb&) const = default;
+};
+
+// Colour of a source pixel as the test understands the format (independent of the GDI).
+Rgb SourceColor(const Canvas& c, const DibSpec& spec, int x, int y) {
+  std::uint32_t v = c.Value(x, y);
+  switch (spec.bpp) {
+    case 8: {
+      const RGBQUAD& q = spec.colors[v];
+      return {q.rgbRed, q.rgbGreen, q.rgbBlue};
+    }
+    case 16:
+      if (spec.compression == BI_BITFIELDS) {  // 5-6-5
+        int r = int(v >> 11 & 31), g = int(v >> 5 & 63), b = int(v & 31);
+        return {r << 3 | r >> 2, g << 2 | g >> 4, b << 3 | b >> 2};
+      } else {  // 5-5-5
+        int r = int(v >> 10 & 31), g = int(v >> 5 & 31), b = int(v & 31);
+        return {r << 3 | r >> 2, g << 3 | g >> 2, b << 3 | b >> 2};
+      }
+    default:
+      return {int(v >> 16 & 255), int(v >> 8 & 255), int(v & 255)};
+  }
+}
+
+Rgb TargetColor24(const Canvas& c, int x, int y) {
+  std::uint32_t v = c.Value(x, y);
+  return {int(v >> 16 & 255), int(v >> 8 & 255), int(v & 255)};
+}
+
+void FillRandom(const Canvas& c, const DibSpec& spec, Random& random) {
+  for (int y = 0; y < c.Height(); ++y) {
+    for (int x = 0; x < c.Width(); ++x) {
+      std::uint32_t v = random.Next();
+      if (spec.bpp == 8) v %= std::uint32_t(spec.colors.size());
+      if (spec.bpp == 16) v &= spec.compression == BI_BITFIELDS ? 0xFFFF : 0x7FFF;
+      if (spec.bpp == 24) v &= 0xFFFFFF;
+      c.SetValue(x, y, v);
+    }
+  }
+}
+
+// The area average, as plainly as possible: every source pixel weighs by the area it shares
+// with the target pixel's footprint [dx*w/W, (dx+1)*w/W) x [dy*h/H, (dy+1)*h/H), in doubles.
+// Means within rounding noise of a half are settled exactly with integers (lengths scaled by
+// W and H).
+Rgb AreaAverage(const Canvas& src, const DibSpec& spec, int w, int h, int W, int H, int dx,
+                int dy) {
+  double x0 = double(dx) * w / W, x1 = double(dx + 1) * w / W;
+  double y0 = double(dy) * h / H, y1 = double(dy + 1) * h / H;
+  double sum[3] = {0, 0, 0}, total = 0;
+  long long exact[3] = {0, 0, 0};
+  for (int sy = 0; sy < h; ++sy) {
+    for (int sx = 0; sx < w; ++sx) {
+      double ox = std::max(0.0, std::min(sx + 1.0, x1) - std::max(double(sx), x0));
+      double oy = std::max(0.0, std::min(sy + 1.0, y1) - std::max(double(sy), y0));
+      long long ix = std::max(
+          0LL, std::min((sx + 1LL) * W, (dx + 1LL) * w) - std::max(1LL * sx * W, 1LL * dx * w));
+      long long iy = std::max(
+          0LL, std::min((sy + 1LL) * H, (dy + 1LL) * h) - std::max(1LL * sy * H, 1LL * dy * h));
+      Rgb c = SourceColor(src, spec, sx, sy);
+      int ch[3] = {c.r, c.g, c.b};
+      for (int k = 0; k < 3; ++k) {
+        sum[k] += ox * oy * ch[k];
+        exact[k] += ix * iy * ch[k];
+      }
+      total += ox * oy;
+    }
+  }
+  int out[3];
+  long long exactTotal = 1LL * w * h;
+  for (int k = 0; k < 3; ++k) {
+    double mean = sum[k] / total;
+    if (std::fabs(mean - std::floor(mean) - 0.5) < 1e-6) {
+      out[k] = int((2 * exact[k] + exactTotal) / (2 * exactTotal));  // halves go up
+    } else {
+      out[k] = int(std::floor(mean + 0.5));
+    }
+  }
+  return {out[0], out[1], out[2]};
+}
+
+DibSpec SourceSpec(int bpp, int width, int height, Random& random) {
+  DibSpec s;
+  s.width = width;
+  s.height = height;
+  s.bpp = bpp;
+  if (bpp == 8) {
+    int n = random.Range(2, 256);
+    for (int i = 0; i < n; ++i) {
+      std::uint32_t v = random.Next();
+      s.colors.push_back(RGBQUAD{BYTE(v), BYTE(v >> 8), BYTE(v >> 16), 0});
+    }
+  }
+  return s;
+}
+
+struct FormatCase {
+  const char* name;
+  int bpp;
+  DWORD compression;
+};
+
+class HalftoneReference : public testing::TestWithParam<FormatCase> {};
+
+// Random reductions and enlargements, 1-pixel rows and columns included, per source format, into
+// a 24-bit target where every channel is kept exactly.
+TEST_P(HalftoneReference, MatchesTheAreaAverageChannelForChannel) {
+  const FormatCase& f = GetParam();
+  Random random(f.bpp * 7 + f.compression);
+  for (int round = 0; round < 40; ++round) {
+    int w = round < 4 ? 1 : random.Range(1, 37);
+    int h = round % 4 == 1 ? 1 : random.Range(1, 37);
+    int W = round % 5 == 2 ? 1 : random.Range(1, 41);
+    int H = round % 7 == 3 ? 1 : random.Range(1, 41);
+    DibSpec s = SourceSpec(f.bpp, w, (round % 2 ? -h : h), random);
+    s.compression = f.compression;
+    if (f.compression == BI_BITFIELDS) {
+      s.masks[0] = 0xF800, s.masks[1] = 0x07E0, s.masks[2] = 0x001F;
+    }
+    Canvas src(s);
+    ASSERT_NE(src.Bitmap(), nullptr);
+    FillRandom(src, s, random);
+    DibSpec t;
+    t.width = W;
+    t.height = round % 3 ? H : -H;
+    t.bpp = 24;
+    Canvas dst(t);
+    SetStretchBltMode(dst.Dc(), HALFTONE);
+    ASSERT_TRUE(StretchBlt(dst.Dc(), 0, 0, W, H, src.Dc(), 0, 0, w, h, SRCCOPY));
+    for (int y = 0; y < H; ++y) {
+      for (int x = 0; x < W; ++x) {
+        ASSERT_EQ(TargetColor24(dst, x, y), AreaAverage(src, s, w, h, W, H, x, y))
+            << f.name << " " << w << "x" << h << " -> " << W << "x" << H << " at " << x << "," << y;
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, HalftoneReference,
+                         testing::Values(FormatCase{"24", 24, BI_RGB}, FormatCase{"32", 32, BI_RGB},
+                                         FormatCase{"555", 16, BI_RGB},
+                                         FormatCase{"565", 16, BI_BITFIELDS},
+                                         FormatCase{"8", 8, BI_RGB}),
+                         [](const auto& info) { return std::string("bpp") + info.param.name; });
+
+// Footprints of hundreds of whole rows and columns, where partial sums are folded in stages.
+TEST(Halftone, LongFootprintsMatchTheAreaAverage) {
+  Random random(99);
+  const int sizes[][4] = {{3, 700, 1, 2}, {700, 2, 3, 1}, {5, 1031, 2, 3}};
+  for (const auto& c : sizes) {
+    DibSpec s = SourceSpec(24, c[0], c[1], random);
+    Canvas src(s);
+    FillRandom(src, s, random);
+    DibSpec t;
+    t.width = c[2];
+    t.height = c[3];
+    t.bpp = 24;
+    Canvas dst(t);
+    SetStretchBltMode(dst.Dc(), HALFTONE);
+    ASSERT_TRUE(StretchBlt(dst.Dc(), 0, 0, c[2], c[3], src.Dc(), 0, 0, c[0], c[1], SRCCOPY));
+    for (int y = 0; y < c[3]; ++y) {
+      for (int x = 0; x < c[2]; ++x) {
+        EXPECT_EQ(TargetColor24(dst, x, y), AreaAverage(src, s, c[0], c[1], c[2], c[3], x, y));
+      }
+    }
+  }
+}
+
+// A thumbnail on a 16-bit screen: the DDB keeps 5-6-5 values truncated from the average, and
+// reading it back at 24 bits widens them by repeating the high bits.
+TEST(Halftone, SixteenBitScreenTruncatesAndWidensByReplication) {
+  test::ScreenDepthScope depth(16);
+  Random random(5);
+  DibSpec s = SourceSpec(24, 23, 17, random);
+  Canvas src(s);
+  FillRandom(src, s, random);
+  HDC screen = GetDC(nullptr);
+  HBITMAP ddb = CreateCompatibleBitmap(screen, 9, 7);
+  ReleaseDC(nullptr, screen);
+  BITMAP bm{};
+  ASSERT_EQ(GetObjectA(ddb, sizeof bm, &bm), int(sizeof bm));
+  EXPECT_EQ(bm.bmBitsPixel, 16);
+  {
+    Canvas dst(ddb);
+    SetStretchBltMode(dst.Dc(), HALFTONE);
+    ASSERT_TRUE(StretchBlt(dst.Dc(), 0, 0, 9, 7, src.Dc(), 0, 0, 23, 17, SRCCOPY));
+    HDC probe = CreateCompatibleDC(nullptr);
+    std::vector<std::uint8_t> bits(std::size_t(9 * 7 * 4));
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = 9;
+    info.bmiHeader.biHeight = -7;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    ASSERT_EQ(GetDIBits(probe, ddb, 0, 7, bits.data(), &info, DIB_RGB_COLORS), 7);
+    DeleteDC(probe);
+    for (int y = 0; y < 7; ++y) {
+      for (int x = 0; x < 9; ++x) {
+        Rgb avg = AreaAverage(src, s, 23, 17, 9, 7, x, y);
+        int r5 = avg.r >> 3, g6 = avg.g >> 2, b5 = avg.b >> 3;
+        const std::uint8_t* p = bits.data() + 4 * (y * 9 + x);
+        EXPECT_EQ(p[2], r5 << 3 | r5 >> 2);
+        EXPECT_EQ(p[1], g6 << 2 | g6 >> 4);
+        EXPECT_EQ(p[0], b5 << 3 | b5 >> 2);
+      }
+    }
+  }
+}
+
+// The same pixels come out whatever part of the target the clip region lets through, and
+// nothing outside it changes.
+TEST(Halftone, ClippingSelectsPixelsWithoutChangingThem) {
+  Random random(17);
+  DibSpec s = SourceSpec(32, 31, 29, random);
+  Canvas src(s);
+  FillRandom(src, s, random);
+  DibSpec t = test::Spec(13, 11, 32);
+  Canvas whole(t), clipped(t);
+  for (int y = 0; y < 11; ++y) {
+    for (int x = 0; x < 13; ++x) clipped.SetValue(x, y, 0xABCDEF);
+  }
+  SetStretchBltMode(whole.Dc(), HALFTONE);
+  SetStretchBltMode(clipped.Dc(), HALFTONE);
+  IntersectClipRect(clipped.Dc(), 2, 3, 11, 9);
+  ExcludeClipRect(clipped.Dc(), 5, 5, 7, 6);
+  ASSERT_TRUE(StretchBlt(whole.Dc(), 0, 0, 13, 11, src.Dc(), 0, 0, 31, 29, SRCCOPY));
+  ASSERT_TRUE(StretchBlt(clipped.Dc(), 0, 0, 13, 11, src.Dc(), 0, 0, 31, 29, SRCCOPY));
+  for (int y = 0; y < 11; ++y) {
+    for (int x = 0; x < 13; ++x) {
+      bool inside = x >= 2 && x < 11 && y >= 3 && y < 9 && !(x >= 5 && x < 7 && y == 5);
+      EXPECT_EQ(clipped.Value(x, y) & 0xFFFFFF, inside ? whole.Value(x, y) & 0xFFFFFF : 0xABCDEFu)
+          << x << "," << y;
+    }
+  }
+}
+
+// Opposite signs of the two widths (or heights) mirror the picture.
+TEST(Halftone, NegativeExtentMirrors) {
+  Random random(23);
+  DibSpec s = SourceSpec(24, 17, 13, random);
+  Canvas src(s);
+  FillRandom(src, s, random);
+  DibSpec t = test::Spec(7, 5, 24);
+  Canvas plain(t), mirrored(t), flipped(t);
+  for (HDC dc : {plain.Dc(), mirrored.Dc(), flipped.Dc()}) SetStretchBltMode(dc, HALFTONE);
+  ASSERT_TRUE(StretchBlt(plain.Dc(), 0, 0, 7, 5, src.Dc(), 0, 0, 17, 13, SRCCOPY));
+  ASSERT_TRUE(StretchBlt(mirrored.Dc(), 7, 0, -7, 5, src.Dc(), 0, 0, 17, 13, SRCCOPY));
+  ASSERT_TRUE(StretchBlt(flipped.Dc(), 0, 0, 7, 5, src.Dc(), 0, 13, 17, -13, SRCCOPY));
+  for (int y = 0; y < 5; ++y) {
+    for (int x = 0; x < 7; ++x) {
+      EXPECT_EQ(mirrored.Value(x, y), plain.Value(6 - x, y));
+      EXPECT_EQ(flipped.Value(x, y), plain.Value(x, 4 - y));
+    }
+  }
+}
+
+// Target pixels whose footprint leaves the source bitmap are not drawn.
+TEST(Halftone, FootprintsOutsideTheSourceAreSkipped) {
+  Random random(31);
+  DibSpec s = SourceSpec(24, 10, 10, random);
+  Canvas src(s);
+  FillRandom(src, s, random);
+  DibSpec t = test::Spec(4, 4, 24);
+  Canvas dst(t);
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 4; ++x) dst.SetValue(x, y, 0x123456);
+  }
+  SetStretchBltMode(dst.Dc(), HALFTONE);
+  // Source rectangle (5, 0)-(15, 10): target columns 2 and 3 map to columns 10..14, outside.
+  ASSERT_TRUE(StretchBlt(dst.Dc(), 0, 0, 4, 4, src.Dc(), 5, 0, 10, 10, SRCCOPY));
+  for (int y = 0; y < 4; ++y) {
+    EXPECT_NE(dst.Value(0, y), 0x123456u);
+    EXPECT_EQ(dst.Value(2, y), 0x123456u);
+    EXPECT_EQ(dst.Value(3, y), 0x123456u);
+  }
+}
+
+TEST(ColorOnColor, PicksTheNearestPixelByFormula) {
+  Random random(41);
+  for (int round = 0; round < 30; ++round) {
+    int w = random.Range(1, 40), h = random.Range(1, 40);
+    int W = random.Range(1, 60), H = random.Range(1, 60);
+    DibSpec s = test::Spec(w, h, 32);
+    Canvas src(s);
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) src.SetValue(x, y, test::CoordinateColor(x, y));
+    }
+    DibSpec t = test::Spec(W, -H, 32);
+    Canvas dst(t);
+    SetStretchBltMode(dst.Dc(), COLORONCOLOR);
+    ASSERT_TRUE(StretchBlt(dst.Dc(), 0, 0, W, H, src.Dc(), 0, 0, w, h, SRCCOPY));
+    for (int y = 0; y < H; ++y) {
+      for (int x = 0; x < W; ++x) {
+        int sx = (2 * x + 1) * w / (2 * W), sy = (2 * y + 1) * h / (2 * H);
+        ASSERT_EQ(dst.Value(x, y) & 0xFFFFFF, test::CoordinateColor(sx, sy))
+            << w << "x" << h << " -> " << W << "x" << H << " at " << x << "," << y;
+      }
+    }
+  }
+}
+
+// BLACKONWHITE keeps the darkest channel values of the pixels a reduction eliminates
+// (AND on black-and-white pictures); WHITEONBLACK the lightest. Each source pixel belongs to the
+// target pixel floor(sx * W / w).
+TEST(BlackOnWhite, ReductionCombinesEliminatedPixels) {
+  Random random(43);
+  for (int mode : {BLACKONWHITE, WHITEONBLACK}) {
+    int w = 23, h = 19, W = 7, H = 5;
+    DibSpec s = test::Spec(w, h, 24);
+    Canvas src(s);
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) src.SetValue(x, y, random.Next() & 0xFFFFFF);
+    }
+    DibSpec t = test::Spec(W, H, 24);
+    Canvas dst(t);
+    EXPECT_EQ(SetStretchBltMode(dst.Dc(), mode), BLACKONWHITE);
+    ASSERT_TRUE(StretchBlt(dst.Dc(), 0, 0, W, H, src.Dc(), 0, 0, w, h, SRCCOPY));
+    for (int y = 0; y < H; ++y) {
+      for (int x = 0; x < W; ++x) {
+        int best[3] = {mode == BLACKONWHITE ? 255 : 0, mode == BLACKONWHITE ? 255 : 0,
+                       mode == BLACKONWHITE ? 255 : 0};
+        for (int sy = 0; sy < h; ++sy) {
+          for (int sx = 0; sx < w; ++sx) {
+            if (sx * W / w != x || sy * H / h != y) continue;
+            std::uint32_t v = src.Value(sx, sy);
+            for (int k = 0; k < 3; ++k) {
+              int c = int(v >> (8 * k) & 255);
+              best[k] = mode == BLACKONWHITE ? std::min(best[k], c) : std::max(best[k], c);
+            }
+          }
+        }
+        std::uint32_t expected = std::uint32_t(best[0] | best[1] << 8 | best[2] << 16);
+        EXPECT_EQ(dst.Value(x, y), expected) << mode << " " << x << "," << y;
+      }
+    }
+  }
+}
+
+// A black line one pixel thin survives a 4:1 monochrome reduction under BLACKONWHITE and
+// vanishes under COLORONCOLOR when the sampled pixel misses it.
+TEST(BlackOnWhite, ThinBlackLinesSurviveMonochromeReduction) {
+  HBITMAP mono = CreateBitmap(16, 4, 1, 1, nullptr);
+  HBITMAP small = CreateBitmap(4, 1, 1, 1, nullptr);
+  HDC src = CreateCompatibleDC(nullptr), dst = CreateCompatibleDC(nullptr);
+  HGDIOBJ oldSrc = SelectObject(src, mono), oldDst = SelectObject(dst, small);
+  PatBlt(src, 0, 0, 16, 4, WHITENESS);
+  PatBlt(src, 4, 0, 1, 4, BLACKNESS);  // column 4, in target column 1 but not its sample (6)
+  SetStretchBltMode(dst, BLACKONWHITE);
+  ASSERT_TRUE(StretchBlt(dst, 0, 0, 4, 1, src, 0, 0, 16, 4, SRCCOPY));
+  EXPECT_EQ(GetPixel(dst, 0, 0), RGB(255, 255, 255));
+  EXPECT_EQ(GetPixel(dst, 1, 0), RGB(0, 0, 0));
+  SetStretchBltMode(dst, COLORONCOLOR);
+  ASSERT_TRUE(StretchBlt(dst, 0, 0, 4, 1, src, 0, 0, 16, 4, SRCCOPY));
+  EXPECT_EQ(GetPixel(dst, 1, 0), RGB(255, 255, 255));
+  SelectObject(src, oldSrc);
+  SelectObject(dst, oldDst);
+  DeleteDC(src);
+  DeleteDC(dst);
+  DeleteObject(mono);
+  DeleteObject(small);
+}
+
+TEST(StretchBlt, EqualSizesCopyLikeBitBltInEveryMode) {
+  DibSpec s = test::Spec(9, 6, 24);
+  Canvas src(s);
+  for (int y = 0; y < 6; ++y) {
+    for (int x = 0; x < 9; ++x) src.SetValue(x, y, test::CoordinateColor(x, y));
+  }
+  for (int mode : {BLACKONWHITE, WHITEONBLACK, COLORONCOLOR, HALFTONE}) {
+    DibSpec t = test::Spec(9, 6, 24);
+    Canvas dst(t);
+    SetStretchBltMode(dst.Dc(), mode);
+    ASSERT_TRUE(StretchBlt(dst.Dc(), 0, 0, 9, 6, src.Dc(), 0, 0, 9, 6, SRCCOPY));
+    for (int y = 0; y < 6; ++y) {
+      for (int x = 0; x < 9; ++x) EXPECT_EQ(dst.Value(x, y), test::CoordinateColor(x, y));
+    }
+  }
+}
+
+TEST(StretchBlt, StretchModeValidationAndBrushOrigin) {
+  HDC dc = CreateCompatibleDC(nullptr);
+  EXPECT_EQ(GetStretchBltMode(dc), BLACKONWHITE);
+  SetBrushOrgEx(dc, 3, 5, nullptr);
+  EXPECT_EQ(SetStretchBltMode(dc, HALFTONE), BLACKONWHITE);
+  POINT origin{};
+  GetBrushOrgEx(dc, &origin);
+  EXPECT_EQ(origin.x, 3);
+  EXPECT_EQ(origin.y, 5);
+  EXPECT_EQ(SetStretchBltMode(dc, 0), 0);
+  EXPECT_EQ(SetStretchBltMode(dc, 5), 0);
+  EXPECT_EQ(GetStretchBltMode(dc), HALFTONE);
+  DeleteDC(dc);
+}
+
+}  // namespace
+}  // namespace win
