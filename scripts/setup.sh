@@ -33,3 +33,6 @@ if ((${#missing[@]})); then
   "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=600 update -q
   "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=600 install -y -q --no-install-recommends "${missing[@]}"
 fi
+
+# The sample photographs of the demonstration, the end-to-end tests and the benchmarks.
+"$(dirname "$0")/samples.sh"

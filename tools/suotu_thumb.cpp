@@ -1,0 +1,79 @@
+// suotu-thumb: the thumbnail engine from the command line, for developers and benchmarks.
+//
+//   suotu-thumb [--out DIR] WIDTH_TEXT FILE...
+//
+// Host paths in and out. Each FILE gets its thumbnail under the derived name ("缩图" before
+// the extension) beside it, or in DIR. One line per file: OUTPUT<TAB>WxH<TAB>MILLISECONDS.
+// The first failure is printed as the program's failure display words it, and ends the run
+// with exit status 1.
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "imaging/jpeg_image.h"
+#include "platform/kernel/kernel.h"
+#include "runtime/exceptions.h"
+#include "thumbs/engine.h"
+
+namespace {
+
+std::string ToHost(const AnsiString& text) { return win::AnsiToUtf8(text).value_or(text); }
+
+AnsiString WindowsPathOf(const std::string& hostPath) {
+  char* resolved = realpath(hostPath.c_str(), nullptr);
+  std::string absolute = resolved != nullptr ? resolved : hostPath;
+  std::free(resolved);
+  if (auto path = win::WindowsPathFromHost(absolute)) return *path;
+  throw Exception("No drive holds \"" + win::Utf8ToAnsi(hostPath).value_or(hostPath) + "\"");
+}
+
+int Usage() {
+  std::fprintf(stderr, "usage: suotu-thumb [--out DIR] WIDTH_TEXT FILE...\n");
+  return 2;
+}
+
+// Keeps the JPEG module registered for the run, as the program does from start to end.
+struct JpegModule {
+  JpegModule() { RegisterJpegFormats(); }
+  ~JpegModule() { UnregisterJpegFormats(); }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  std::string outDir;
+  if (args.size() >= 2 && args[0] == "--out") {
+    outDir = args[1];
+    args.erase(args.begin(), args.begin() + 2);
+  }
+  if (args.size() < 2) return Usage();
+
+  JpegModule module;
+  ThumbnailEngine engine;
+  try {
+    // The width text is taken as the user typed it, in the ANSI code page.
+    const AnsiString widthText = win::Utf8ToAnsi(args[0]).value_or(args[0]);
+    const AnsiString outFolder = outDir.empty() ? AnsiString() : WindowsPathOf(outDir);
+    for (std::size_t i = 1; i < args.size(); ++i) {
+      const AnsiString source = WindowsPathOf(args[i]);
+      const AnsiString folder = outFolder.empty() ? ExtractFileDir(source) : outFolder;
+      const auto start = std::chrono::steady_clock::now();
+      const ThumbnailFileResult result = engine.MakeThumbnailFile(source, widthText, folder);
+      const auto ms = std::chrono::duration<double, std::milli>(
+                          std::chrono::steady_clock::now() - start)
+                          .count();
+      const auto hostOutput = win::HostPathFromWindows(result.outputPath);
+      std::printf("%s\t%dx%d\t%.1f\n", hostOutput ? hostOutput->c_str() : ToHost(result.outputPath).c_str(),
+                  result.width, result.height, ms);
+      std::fflush(stdout);
+    }
+  } catch (const EAbort&) {
+    return 1;
+  } catch (const Exception& e) {
+    std::fprintf(stderr, "%s\n", ToHost(FailureDisplayText(e.Message())).c_str());
+    return 1;
+  }
+  return 0;
+}
