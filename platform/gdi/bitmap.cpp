@@ -108,9 +108,9 @@ std::optional<DibLayout> ParseLayout(const BITMAPINFO* info, UINT usage, const D
     default:
       return std::nullopt;
   }
-  auto stride = CheckedStride(l.width, bpp, 4);
-  if (!stride) return std::nullopt;
-  l.stride = *stride;
+  // A row beyond 2^31 - 1 bytes leaves the stride 0; the size checks at allocation and at
+  // each transfer report it as a lack of memory.
+  l.stride = CheckedStride(l.width, bpp, 4).value_or(0);
   if (bpp <= 8) l.colors = ReadColorTable(info, usage, dc, bpp);
   return l;
 }
@@ -278,7 +278,7 @@ int GetDIBits(HDC dc, HBITMAP bitmap, UINT startScan, UINT scanLines, void* bits
                         b->format.masks[0] != 0xFF0000);
     h.biCompression = fields ? BI_BITFIELDS : BI_RGB;
     if (fields) std::memcpy(reinterpret_cast<std::uint8_t*>(info) + 40, b->format.masks, 12);
-    h.biSizeImage = DWORD(*CheckedImageSize(b->width, b->height, b->format.bpp, 4));
+    h.biSizeImage = DWORD(CheckedImageSize(b->width, b->height, b->format.bpp, 4).value_or(0));
     h.biClrUsed = 0;
     h.biClrImportant = 0;
     return b->height;
@@ -338,8 +338,9 @@ namespace {
 int ApplyRle(Bitmap& target, const Dc* dc, const DibLayout& l, const BITMAPINFOHEADER& h,
              const void* bits, UINT startScan, int lines) {
   std::vector<std::uint8_t> indexes, written;
-  if (!DecodeRle(static_cast<const std::uint8_t*>(bits), h.biSizeImage, l.format.bpp, l.width,
-                 l.height, indexes, written)) {
+  // The compressed size is the only bound on reading; without it the data cannot be trusted.
+  if (h.biSizeImage == 0 || !DecodeRle(static_cast<const std::uint8_t*>(bits), h.biSizeImage,
+                                       l.format.bpp, l.width, l.height, indexes, written)) {
     SetError(ERROR_INVALID_PARAMETER);
     return 0;
   }
@@ -368,6 +369,10 @@ int SetBits(Bitmap& b, const Dc* dc, UINT startScan, UINT scanLines, const void*
   auto layout = ParseLayout(info, usage, dc, true);
   if (!layout || !bits) {
     SetError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  if (!CheckedImageSize(layout->width, layout->height, layout->format.bpp, 4)) {
+    SetError(ERROR_NOT_ENOUGH_MEMORY);
     return 0;
   }
   if (startScan >= UINT(layout->height)) return 0;
