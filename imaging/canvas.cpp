@@ -20,7 +20,6 @@ namespace canvas_detail {
 struct Resource {
   int refCount = 0;
   win::HGDIOBJ handle = nullptr;
-  bool stock = false;                    // a stock object is never deleted
   void (*release)(Resource*) = nullptr;  // the owning cache's release
   const void* key = nullptr;             // the owning cache's key
 };
@@ -84,7 +83,7 @@ class ResourceCache {
     std::lock_guard guard(ResourceLock());
     auto it = entries_.find(key);
     if (it == entries_.end() || --it->second.refCount > 0) return;
-    if (it->second.handle != nullptr && !it->second.stock) win::DeleteObject(it->second.handle);
+    if (it->second.handle != nullptr) win::DeleteObject(it->second.handle);
     entries_.erase(it);
   }
 
@@ -92,13 +91,9 @@ class ResourceCache {
 };
 
 // The native object of a resource, made on first use.
-win::HGDIOBJ EnsureHandle(Resource* r, const std::function<win::HGDIOBJ()>& create,
-                          bool stock = false) {
+win::HGDIOBJ EnsureHandle(Resource* r, const std::function<win::HGDIOBJ()>& create) {
   std::lock_guard guard(ResourceLock());
-  if (r->handle == nullptr) {
-    r->handle = create();
-    r->stock = stock;
-  }
+  if (r->handle == nullptr) r->handle = create();
   return r->handle;
 }
 
@@ -191,10 +186,17 @@ void TFont::Update(bool nativeChange) {
 }
 
 win::HFONT TFont::Handle() {
-  // The raster layer has no font creation of its own yet; every font is drawn with the stock
-  // GUI font until text output arrives.
+  win::LOGFONTA lf{};
+  lf.lfHeight = height_;
+  lf.lfWeight = style_.Contains(TFontStyle::fsBold) ? win::FW_BOLD : win::FW_NORMAL;
+  lf.lfItalic = style_.Contains(TFontStyle::fsItalic) ? 1 : 0;
+  lf.lfUnderline = style_.Contains(TFontStyle::fsUnderline) ? 1 : 0;
+  lf.lfStrikeOut = style_.Contains(TFontStyle::fsStrikeOut) ? 1 : 0;
+  lf.lfCharSet = charset_;
+  lf.lfQuality = win::DEFAULT_QUALITY;
+  name_.copy(lf.lfFaceName, sizeof lf.lfFaceName - 1);
   return static_cast<win::HFONT>(EnsureHandle(
-      resource_, [] { return win::GetStockObject(win::DEFAULT_GUI_FONT); }, true));
+      resource_, [&lf] { return static_cast<win::HGDIOBJ>(win::CreateFontIndirectA(&lf)); }));
 }
 
 void TFont::SetColor(TColor value) {
