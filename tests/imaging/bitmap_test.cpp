@@ -347,6 +347,29 @@ TEST_F(BitmapTest, SixteenBitScreenTruncatesAndWidensByReplication) {
   EXPECT_EQ(pixels[0], (Rgb{0xFF, 0x86, 0x4A}));
 }
 
+TEST_F(BitmapTest, PaletteScreenGetsAHalftonePaletteForDeeperImages) {
+  TBitmap deep;
+  MakeCoded24(deep, 2, 2);
+  EXPECT_EQ(deep.Palette(), nullptr);  // a true-colour screen needs none
+
+  win::SetScreenDepth(8);
+  TBitmap onPaletteScreen;
+  MakeCoded24(onPaletteScreen, 2, 2);
+  win::HPALETTE palette = onPaletteScreen.Palette();
+  ASSERT_NE(palette, nullptr);
+  EXPECT_TRUE(onPaletteScreen.Image().halftone);
+  win::WORD entries = 0;
+  win::GetObjectA(palette, sizeof entries, &entries);
+  EXPECT_EQ(entries, 256);
+
+  TBitmap screenBitmap;
+  screenBitmap.SetWidth(3);
+  screenBitmap.SetHeight(2);
+  EXPECT_EQ(screenBitmap.Image().dib.dsBm.bmBitsPixel, 8);
+  EXPECT_EQ(screenBitmap.Palette(), nullptr);  // not deeper than the screen
+  for (const Rgb& c : Read24(screenBitmap)) ASSERT_EQ(c, kWhite);
+}
+
 TEST_F(BitmapTest, ClearImageKeepsThePalette) {
   TBitmap bitmap;
   bitmap.SetColorDepth(TColorDepth::Depth8);
