@@ -425,11 +425,43 @@ int GetClipBox(HDC dc, RECT* rect);
 HRGN CreateRectRgn(int left, int top, int right, int bottom);  // device coordinates
 
 // --- Drawing -----------------------------------------------------------------------------
+// Everything is clipped to the target bitmap and the DC's clip region; drawing on the screen
+// DC (which has no pixels here) succeeds and does nothing.
+//
+// Raster operations work bitwise on pixel values of the target's format, except BLACKNESS and
+// WHITENESS, which fill with the colours black and white (the nearest entries on palette
+// targets). Source pixels are converted to the target's format first:
+// - between colour formats through 8-bit channels; narrowing to 5 or 6 bits truncates,
+//   widening repeats the high bits; palette targets take the nearest entry (Euclidean RGB,
+//   lowest index on ties);
+// - monochrome DDB to colour: 0 bits become the target DC's text colour, 1 bits its background
+//   colour;
+// - colour to monochrome DDB: pixels equal to the source DC's background colour (as the source
+//   format stores it) become 1 (white), all others 0;
+// - 1-bit DIB sections are palette formats: their colour table applies both ways.
+// A monochrome pattern brush draws 0 bits in the text colour and 1 bits in the background
+// colour; hatched brushes fill their gaps with the background colour, or leave them in
+// TRANSPARENT mode. Brush patterns are aligned to the brush origin.
 BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop);
+// Negative extents turn both rectangles around together. Pixels whose source lies outside the
+// source bitmap are left alone. Overlapping copies within one bitmap read the original pixels.
 BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY, DWORD rop);
+// Equal sizes: BitBlt. Otherwise by the target DC's stretch mode; target pixels are numbered
+// dx = 0..W-1 over a W-wide target and w is the source width (likewise y):
+// - HALFTONE: the exact area average. Target pixel dx covers source interval
+//   [dx*w/W, (dx+1)*w/W); each source pixel weighs by its overlap, each channel is the weighted
+//   mean rounded half up, computed in integers; the same for enlarging. Any source format
+//   (monochrome through the target's text and background colours).
+// - COLORONCOLOR: the source pixel ((2*dx + 1)*w) / (2*W).
+// - BLACKONWHITE / WHITEONBLACK: reducing, the source pixels sx with sx*W/w == dx are combined by
+//   per-channel minimum / maximum (AND / OR of the bits for a monochrome source); otherwise as
+//   COLORONCOLOR.
+// Opposite signs of target and source extents mirror. Target pixels whose footprint leaves the
+// source bitmap are not drawn. A zero target extent draws nothing (TRUE); a zero source extent
+// fails.
 BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY,
                 int srcWidth, int srcHeight, DWORD rop);
-// Copies all pixels except those of the transparent colour.
+// Copies all pixels except those of the transparent colour (nearest-pixel stretching).
 BOOL TransparentBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY,
                     int srcWidth, int srcHeight, UINT transparentColor);
 // Where the monochrome mask is 1 the foreground rop applies, where it is 0 the background
@@ -439,12 +471,19 @@ BOOL MaskBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, i
 constexpr DWORD MAKEROP4(DWORD fore, DWORD back) {
   return ((back << 8) & 0xFF000000u) | fore;
 }
+// Fills [left, right) x [top, bottom) with the brush.
 int FillRect(HDC dc, const RECT* rect, HBRUSH brush);
+// A border one unit wide along the inside of the rectangle, drawn with the brush.
 int FrameRect(HDC dc, const RECT* rect, HBRUSH brush);
 BOOL MoveToEx(HDC dc, int x, int y, POINT* old);
 BOOL GetCurrentPositionEx(HDC dc, POINT* position);
+// Draws with the pen and the mix mode (SetROP2), leaving out the end point. Dashed and dotted
+// pens fill their gaps with the background colour in OPAQUE mode.
 BOOL LineTo(HDC dc, int x, int y);
+// Outline with the pen along the inside of [left, right) x [top, bottom), interior with the
+// brush; without a pen the filled area ends one pixel earlier on the right and at the bottom.
 BOOL Rectangle(HDC dc, int left, int top, int right, int bottom);
+// CLR_INVALID outside the bitmap or the clip region. SetPixel returns the colour it could set.
 COLORREF GetPixel(HDC dc, int x, int y);
 COLORREF SetPixel(HDC dc, int x, int y, COLORREF color);
 

@@ -195,8 +195,10 @@ struct DcState {
   std::optional<RectList> clip;  // nullopt: the whole surface
 };
 
-// A device context: the screen (no pixels of its own), a memory DC drawing into the selected
-// bitmap, or later a window DC drawing into a buffer of the window's size.
+// A device context: the screen (no pixels of its own) or a memory DC drawing into the selected
+// bitmap. A window DC fits as a third kind whose Surface() is a 32-bit top-down bitmap of the
+// window's size owned by the DC (the window layer shows that buffer); text output adds a
+// renderer reading state.font, textColor, bkColor and bkMode.
 enum class DcKind : std::uint8_t { Screen, Memory };
 struct Dc : Object {
   static constexpr Kind kKind = Kind::Dc;

@@ -384,6 +384,12 @@ BOOL TransparentBlt(HDC dest, int x, int y, int width, int height, HDC src, int 
     return FALSE;
   }
   if (width == 0 || height == 0) return TRUE;
+  std::unique_ptr<Bitmap> copy;  // onto itself: read from a copy
+  if (source == target) {
+    copy = CopyBitmap(*source);
+    if (!copy) return FALSE;
+    source = copy.get();
+  }
   POINT at = ToDevice(d, x, y);
   POINT from = ToDevice(s, srcX, srcY);
   Encoder sourceEncoder(*source, s);

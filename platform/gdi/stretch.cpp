@@ -500,6 +500,13 @@ BOOL Stretch(Dc* dest, int x, int y, int width, int height, Dc* src, int srcX, i
     SetError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
+  // Stretching a bitmap onto itself would read rows it has already written: work from a copy.
+  std::unique_ptr<Bitmap> copy;
+  if (source == target) {
+    copy = CopyBitmap(*source);
+    if (!copy) return FALSE;
+    source = copy.get();
+  }
   Stretcher s(dest, *target, src, *source, g, std::uint8_t(rop >> 16));
   return s.Run() ? TRUE : FALSE;
 }

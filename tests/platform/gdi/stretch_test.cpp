@@ -22,6 +22,8 @@ struct Rgb {
 Rgb SourceColor(const Canvas& c, const DibSpec& spec, int x, int y) {
   std::uint32_t v = c.Value(x, y);
   switch (spec.bpp) {
+    case 1:
+    case 4:
     case 8: {
       const RGBQUAD& q = spec.colors[v];
       return {q.rgbRed, q.rgbGreen, q.rgbBlue};
@@ -35,6 +37,9 @@ Rgb SourceColor(const Canvas& c, const DibSpec& spec, int x, int y) {
         return {r << 3 | r >> 2, g << 3 | g >> 2, b << 3 | b >> 2};
       }
     default:
+      if (spec.compression == BI_BITFIELDS) {  // 10-10-10: the top 8 bits of each channel
+        return {int(v >> 22 & 255), int(v >> 12 & 255), int(v >> 2 & 255)};
+      }
       return {int(v >> 16 & 255), int(v >> 8 & 255), int(v & 255)};
   }
 }
@@ -48,7 +53,7 @@ void FillRandom(const Canvas& c, const DibSpec& spec, Random& random) {
   for (int y = 0; y < c.Height(); ++y) {
     for (int x = 0; x < c.Width(); ++x) {
       std::uint32_t v = random.Next();
-      if (spec.bpp == 8) v %= std::uint32_t(spec.colors.size());
+      if (spec.bpp <= 8) v %= std::uint32_t(spec.colors.size());
       if (spec.bpp == 16) v &= spec.compression == BI_BITFIELDS ? 0xFFFF : 0x7FFF;
       if (spec.bpp == 24) v &= 0xFFFFFF;
       c.SetValue(x, y, v);
@@ -101,8 +106,8 @@ DibSpec SourceSpec(int bpp, int width, int height, Random& random) {
   s.width = width;
   s.height = height;
   s.bpp = bpp;
-  if (bpp == 8) {
-    int n = random.Range(2, 256);
+  if (bpp <= 8) {
+    int n = random.Range(2, 1 << bpp);
     for (int i = 0; i < n; ++i) {
       std::uint32_t v = random.Next();
       s.colors.push_back(RGBQUAD{BYTE(v), BYTE(v >> 8), BYTE(v >> 16), 0});
@@ -116,6 +121,10 @@ struct FormatCase {
   int bpp;
   DWORD compression;
 };
+
+void PrintTo(const FormatCase& f, std::ostream* os) {
+  *os << f.name;
+}
 
 class HalftoneReference : public testing::TestWithParam<FormatCase> {};
 
@@ -131,8 +140,10 @@ TEST_P(HalftoneReference, MatchesTheAreaAverageChannelForChannel) {
     int H = round % 7 == 3 ? 1 : random.Range(1, 41);
     DibSpec s = SourceSpec(f.bpp, w, (round % 2 ? -h : h), random);
     s.compression = f.compression;
-    if (f.compression == BI_BITFIELDS) {
+    if (f.compression == BI_BITFIELDS && f.bpp == 16) {
       s.masks[0] = 0xF800, s.masks[1] = 0x07E0, s.masks[2] = 0x001F;
+    } else if (f.compression == BI_BITFIELDS) {
+      s.masks[0] = 0x3FF00000, s.masks[1] = 0x000FFC00, s.masks[2] = 0x000003FF;
     }
     Canvas src(s);
     ASSERT_NE(src.Bitmap(), nullptr);
@@ -157,8 +168,55 @@ INSTANTIATE_TEST_SUITE_P(Formats, HalftoneReference,
                          testing::Values(FormatCase{"24", 24, BI_RGB}, FormatCase{"32", 32, BI_RGB},
                                          FormatCase{"555", 16, BI_RGB},
                                          FormatCase{"565", 16, BI_BITFIELDS},
-                                         FormatCase{"8", 8, BI_RGB}),
+                                         FormatCase{"8", 8, BI_RGB}, FormatCase{"4", 4, BI_RGB},
+                                         FormatCase{"1", 1, BI_RGB},
+                                         FormatCase{"101010", 32, BI_BITFIELDS}),
                          [](const auto& info) { return std::string("bpp") + info.param.name; });
+
+// Other targets get the same averages, converted as any transfer converts a colour: exactly
+// into 32 bits, truncated into 5-6-5, nearest entry in an 8-bit colour table, and the
+// background-colour rule into a monochrome bitmap.
+TEST(Halftone, EveryTargetFormatReceivesTheAverage) {
+  Random random(77);
+  DibSpec s = SourceSpec(24, 19, 14, random);
+  Canvas src(s);
+  FillRandom(src, s, random);
+  Canvas exact(test::Spec(6, 5, 24));
+  SetStretchBltMode(exact.Dc(), HALFTONE);
+  ASSERT_TRUE(StretchBlt(exact.Dc(), 0, 0, 6, 5, src.Dc(), 0, 0, 19, 14, SRCCOPY));
+
+  DibSpec palette = test::Spec(6, 5, 8);
+  for (int i = 0; i < 256; ++i) palette.colors.push_back({BYTE(i), BYTE(255 - i), BYTE(i * 7), 0});
+  DibSpec hi = test::Spec(6, -5, 16);
+  hi.compression = BI_BITFIELDS;
+  hi.masks[0] = 0xF800, hi.masks[1] = 0x07E0, hi.masks[2] = 0x001F;
+  Canvas wide(test::Spec(6, 5, 32)), pal(palette), high(hi);
+  HBITMAP mono = CreateBitmap(6, 5, 1, 1, nullptr);
+  Canvas bw(mono);
+  // The source's background colour is one of the averages, so the mono target has it white.
+  Rgb marked = TargetColor24(exact, 2, 3);
+  SetBkColor(src.Dc(), RGB(BYTE(marked.r), BYTE(marked.g), BYTE(marked.b)));
+  for (HDC dc : {wide.Dc(), pal.Dc(), high.Dc(), bw.Dc()}) {
+    SetStretchBltMode(dc, HALFTONE);
+    ASSERT_TRUE(StretchBlt(dc, 0, 0, 6, 5, src.Dc(), 0, 0, 19, 14, SRCCOPY));
+  }
+  for (int y = 0; y < 5; ++y) {
+    for (int x = 0; x < 6; ++x) {
+      Rgb a = TargetColor24(exact, x, y);
+      EXPECT_EQ(wide.Value(x, y) & 0xFFFFFF, exact.Value(x, y));
+      EXPECT_EQ(high.Value(x, y), std::uint32_t((a.r >> 3) << 11 | (a.g >> 2) << 5 | a.b >> 3));
+      int best = 0, bestDistance = 1 << 30;
+      for (int i = 0; i < 256; ++i) {
+        const RGBQUAD& q = palette.colors[std::size_t(i)];
+        int d = (q.rgbRed - a.r) * (q.rgbRed - a.r) + (q.rgbGreen - a.g) * (q.rgbGreen - a.g) +
+                (q.rgbBlue - a.b) * (q.rgbBlue - a.b);
+        if (d < bestDistance) bestDistance = d, best = i;
+      }
+      EXPECT_EQ(pal.Value(x, y), std::uint32_t(best));
+      EXPECT_EQ(GetPixel(bw.Dc(), x, y), a == marked ? RGB(255, 255, 255) : RGB(0, 0, 0));
+    }
+  }
+}
 
 // Footprints of hundreds of whole rows and columns, where partial sums are folded in stages.
 TEST(Halftone, LongFootprintsMatchTheAreaAverage) {
@@ -390,6 +448,26 @@ TEST(StretchBlt, EqualSizesCopyLikeBitBltInEveryMode) {
     ASSERT_TRUE(StretchBlt(dst.Dc(), 0, 0, 9, 6, src.Dc(), 0, 0, 9, 6, SRCCOPY));
     for (int y = 0; y < 6; ++y) {
       for (int x = 0; x < 9; ++x) EXPECT_EQ(dst.Value(x, y), test::CoordinateColor(x, y));
+    }
+  }
+}
+
+// Enlarging part of a bitmap over itself reads the original pixels, as from a copy.
+TEST(StretchBlt, OntoItselfReadsTheOriginal) {
+  for (int mode : {COLORONCOLOR, HALFTONE}) {
+    Canvas self(test::Spec(8, 8, 32)), copy(test::Spec(8, 8, 32)), expected(test::Spec(8, 8, 32));
+    for (int y = 0; y < 8; ++y) {
+      for (int x = 0; x < 8; ++x) {
+        self.SetValue(x, y, test::CoordinateColor(x, y));
+        copy.SetValue(x, y, test::CoordinateColor(x, y));
+      }
+    }
+    SetStretchBltMode(self.Dc(), mode);
+    SetStretchBltMode(expected.Dc(), mode);
+    ASSERT_TRUE(StretchBlt(self.Dc(), 0, 0, 8, 8, self.Dc(), 1, 1, 5, 5, SRCCOPY));
+    ASSERT_TRUE(StretchBlt(expected.Dc(), 0, 0, 8, 8, copy.Dc(), 1, 1, 5, 5, SRCCOPY));
+    for (int y = 0; y < 8; ++y) {
+      for (int x = 0; x < 8; ++x) EXPECT_EQ(self.Value(x, y), expected.Value(x, y));
     }
   }
 }
