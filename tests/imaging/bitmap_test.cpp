@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 #include "platform/user/clipboard.h"
 #include "runtime/exceptions.h"
@@ -150,7 +151,12 @@ TEST_P(BitmapResizeTest, ShrinkingCropsRightAndBottom) {
 
 INSTANTIATE_TEST_SUITE_P(BothKinds, BitmapResizeTest,
                          ::testing::Values(TBitmapStorageKind::DeviceDependent,
-                                           TBitmapStorageKind::DeviceIndependent));
+                                           TBitmapStorageKind::DeviceIndependent),
+                         [](const ::testing::TestParamInfo<TBitmapStorageKind>& info) {
+                           return info.param == TBitmapStorageKind::DeviceDependent
+                                      ? "DeviceDependent"
+                                      : "DeviceIndependent";
+                         });
 
 TEST_F(BitmapTest, CopyFromSharesTheImageUntilOneSharerDraws) {
   TBitmap a;
@@ -293,7 +299,11 @@ INSTANTIATE_TEST_SUITE_P(AllDepths, BitmapDepthTest,
                                            DepthCase{TColorDepth::Depth15, 16, win::BI_RGB},
                                            DepthCase{TColorDepth::Depth16, 16, win::BI_BITFIELDS},
                                            DepthCase{TColorDepth::Depth24, 24, win::BI_RGB},
-                                           DepthCase{TColorDepth::Depth32, 32, win::BI_RGB}));
+                                           DepthCase{TColorDepth::Depth32, 32, win::BI_RGB}),
+                         [](const ::testing::TestParamInfo<DepthCase>& info) {
+                           return std::to_string(info.param.bitCount) +
+                                  (info.param.compression == win::BI_BITFIELDS ? "_565" : "");
+                         });
 
 TEST_F(BitmapTest, CustomDepthIsRefused) {
   TBitmap bitmap;

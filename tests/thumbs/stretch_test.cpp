@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "imaging/bitmap.h"
@@ -157,7 +158,12 @@ TEST_P(StretchWithFrameTest, SixteenBitScreenKeepsTruncated565Values) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, StretchWithFrameTest, ::testing::ValuesIn(kStretchCases));
+INSTANTIATE_TEST_SUITE_P(Sizes, StretchWithFrameTest, ::testing::ValuesIn(kStretchCases),
+                         [](const ::testing::TestParamInfo<StretchCase>& info) {
+                           const StretchCase& c = info.param;
+                           return std::to_string(c.w) + "x" + std::to_string(c.h) + "_at_" +
+                                  std::to_string(c.n);
+                         });
 
 TEST(StretchWithFrameEdgeTest, FrameValueDoesNotColourTheFrame) {
   TBitmap source;
