@@ -50,14 +50,23 @@ void AdjustDefaultsToScreen() {
       ScreenBitsPerPixel() <= 8 ? TJPEGOutputDepth::Out8Bit : TJPEGOutputDepth::Out24Bit;
 }
 
+namespace {
+// The module starts once; a second start (several test suites in one process) must not list
+// the extensions twice in the file dialog's filter.
+bool jpegFormatsRegistered = false;
+}  // namespace
+
 void RegisterJpegFormats() {
   AdjustDefaultsToScreen();
+  if (jpegFormatsRegistered) return;
   TPicture::RegisterFormat("jpeg", strings::kJPEGImageFile, TJPEGImage::StaticClass());
   TPicture::RegisterFormat("jpg", strings::kJPEGImageFile, TJPEGImage::StaticClass());
+  jpegFormatsRegistered = true;
 }
 
 void UnregisterJpegFormats() {
   TPicture::UnregisterGraphicClass(TJPEGImage::StaticClass());
+  jpegFormatsRegistered = false;
 }
 
 // --- Decoding into the held bitmap --------------------------------------------------------

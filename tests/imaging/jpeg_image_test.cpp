@@ -647,7 +647,11 @@ TEST_F(JpegImage, EightBitOutputDecodesIntoTheDisplayPalette) {
 // --- Registration -------------------------------------------------------------------------
 
 TEST_F(JpegImage, RegistrationAddsJpegAndJpgAndShutdownRemovesThem) {
+  UnregisterJpegFormats();  // from a known state, whatever ran before
+  const std::size_t before = FileFormats().Entries().size();
   RegisterJpegFormats();
+  RegisterJpegFormats();  // a second start adds nothing
+  EXPECT_EQ(FileFormats().Entries().size(), before + 2);
   EXPECT_EQ(FileFormats().FindExtension("jpg"), &TJPEGImage::StaticClass());
   EXPECT_EQ(FileFormats().FindExtension("JPEG"), &TJPEGImage::StaticClass());
   const auto& entries = FileFormats().Entries();
@@ -669,6 +673,7 @@ TEST_F(JpegImage, RegistrationAddsJpegAndJpgAndShutdownRemovesThem) {
   UnregisterJpegFormats();
   EXPECT_EQ(FileFormats().FindExtension("jpg"), nullptr);
   EXPECT_EQ(FileFormats().FindExtension("jpeg"), nullptr);
+  EXPECT_EQ(FileFormats().Entries().size(), before);
 }
 
 }  // namespace
