@@ -262,7 +262,7 @@ int GetDIBits(HDC dc, HBITMAP bitmap, UINT startScan, UINT scanLines, void* bits
   Dc* d = FindAs<Dc>(dc);
   Bitmap* b = FindBitmap(bitmap);
   if (!d || !b || !info || info->bmiHeader.biSize < sizeof(BITMAPINFOHEADER)) {
-    if (d && b) SetError(ERROR_INVALID_PARAMETER);
+    SetError(!d || !b ? ERROR_INVALID_HANDLE : ERROR_INVALID_PARAMETER);
     return 0;
   }
   BITMAPINFOHEADER& h = info->bmiHeader;

@@ -190,12 +190,12 @@ class HalftoneKernel {
     i64 col1 = fx.Last(u1 - 1);
     channels_ = rows.Channels();
     for (i64 u = u0; u < u1; ++u) {
-      first_.push_back(fx.First(u) - col0_);
+      first_.push_back(std::uint32_t(fx.First(u) - col0_));
       i64 a = fx.First(u), b = fx.Last(u);
       for (i64 s = a; s < b; ++s) {
-        weights_.push_back(Overlap(s, u, unitX_, spanX_));
+        weights_.push_back(std::uint32_t(Overlap(s, u, unitX_, spanX_)));
       }
-      count_.push_back(b - a);
+      count_.push_back(std::uint32_t(b - a));
     }
     width_ = std::size_t(col1 - col0_) * std::size_t(channels_);
     acc_.assign(width_, 0);
@@ -224,12 +224,12 @@ class HalftoneKernel {
     }
     if (pending) Fold(acc_.data(), sum_.data(), width_, Acc(unitY_));
 
-    const i64* weight = weights_.data();
+    const std::uint32_t* weight = weights_.data();
     int c = channels_;
     for (std::size_t i = 0; i < count_.size(); ++i) {
       const Acc* p = acc_.data() + std::size_t(first_[i]) * std::size_t(c);
       u64 b0 = 0, g0 = 0, r0 = 0;
-      for (i64 k = 0; k < count_[i]; ++k, p += c) {
+      for (std::uint32_t k = 0; k < count_[i]; ++k, p += c) {
         u64 wk = u64(weight[k]);
         b0 += wk * p[0];
         g0 += wk * p[1];
@@ -254,7 +254,8 @@ class HalftoneKernel {
   i64 unitX_ = 1, spanX_ = 1, unitY_ = 1, spanY_ = 1;
   i64 col0_ = 0;
   int channels_ = 3;
-  std::vector<i64> first_, count_, weights_;
+  // Column weights fit 32 bits: a weight is at most W / gcd(W, w), below 2^31.
+  std::vector<std::uint32_t> first_, count_, weights_;
   std::size_t width_ = 0;
   std::vector<Acc> acc_;
   std::vector<std::uint16_t> sum_;
