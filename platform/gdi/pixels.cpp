@@ -53,11 +53,6 @@ inline std::uint32_t Load16(const std::uint8_t* p) {
 inline std::uint32_t Load24(const std::uint8_t* p) {
   return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16;
 }
-inline std::uint32_t Load32(const std::uint8_t* p) {
-  std::uint32_t v;
-  std::memcpy(&v, p, 4);
-  return v;
-}
 
 inline void PutValue(std::uint8_t* row, int bpp, int x, std::uint32_t v) {
   switch (bpp) {
