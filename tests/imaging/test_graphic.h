@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <cstring>
+
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -129,10 +131,11 @@ inline std::unique_ptr<TTestGraphic> MakeTestGraphic(int width, int height, int 
 // A scratch folder on the host and its Windows name (drive C: is the host's root).
 class ScratchDir {
  public:
-  explicit ScratchDir(const std::string& name)
-      : host_(std::filesystem::temp_directory_path() / name) {
-    std::filesystem::remove_all(host_);
-    std::filesystem::create_directories(host_);
+  // A folder of its own (name is only a prefix): CTest runs tests in parallel processes.
+  explicit ScratchDir(const std::string& name) {
+    std::string pattern = (std::filesystem::temp_directory_path() / (name + "-XXXXXX")).string();
+    if (mkdtemp(pattern.data()) == nullptr) std::abort();
+    host_ = pattern;
   }
   ~ScratchDir() { std::filesystem::remove_all(host_); }
   std::filesystem::path Host(const std::string& file) const { return host_ / file; }
