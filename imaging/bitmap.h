@@ -3,6 +3,7 @@
 // bitmaps may share; a bitmap that is about to write takes a private copy first.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -89,6 +90,9 @@ class TBitmap : public TGraphic {
   void WriteStoredData(TStream& stream) override;
   void ReadFromStream(TStream& stream) override;
   void WriteToStream(TStream& stream) override;
+  // Reads a bitmap resource: a DIB (info header, colour table, bits) without a file header, as
+  // resources compiled into the program hold it. Failures as ReadFromStream.
+  void LoadFromResourceData(const void* data, std::size_t size);
 
   // CF_BITMAP only: the bitmap takes its own copy of data and palette (both stay the
   // clipboard's). Anything else: EInvalidGraphic "Unsupported clipboard format".

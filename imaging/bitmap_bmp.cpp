@@ -1,15 +1,42 @@
-// BMP data: the reader and writer of uncompressed BMP files (core and Windows headers,
-// 1 to 32 bits, BI_RGB and BI_BITFIELDS). Run-length data is not read yet.
+// BMP data: the reader and writer of TBitmap's files, stored "Data" and bitmap resources.
+//
+// Accepted: OS/2 core headers (12 bytes) and Windows headers of 16 bytes or more (40, 108 and
+// 124 are the usual ones; only the first 40 bytes and, from 52 bytes on, the three masks are
+// used), 1, 4, 8, 16, 24 and 32 bits, BI_RGB and BI_BITFIELDS read straight into a DIB
+// section, and anything else (BI_RLE8, BI_RLE4) handed to the platform's CreateDIBitmap, which
+// decodes it into a device-dependent bitmap; the compressed bytes are kept as the image's saved
+// source stream and written back unchanged until the image is changed.
+//
+// Every count in the data is distrusted. The reader works inside a window of the stated
+// length and never reads past it:
+// - the headers and the colour table must be complete, else EReadError "Stream read error"
+//   (the data or the stream ends too early);
+// - pixel bytes may be missing at the end: the rows they belong to stay zero;
+// - a structure that makes no sense (no "BM", planes not 1, a bit count other than 1, 4, 8, 16,
+//   24 or 32, no area, an image beyond 2^31 - 1 bytes) raises EInvalidGraphic "Bitmap image is
+//   not valid" before anything is allocated;
+// - a combination the platform refuses (bad bit-field masks, an unknown compression, run-length
+//   data that is top-down or of the wrong depth) raises EOSError with the platform's error code,
+//   or EInvalidGraphic when it gives none.
+// The bitmap keeps its previous image on every failure.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <memory>
+#include <utility>
+#include <vector>
 
 #include "imaging/bitmap.h"
 #include "runtime/exceptions.h"
 #include "runtime/strings.h"
 
 struct BmpCodec {
-  static void Read(TBitmap& bitmap, TStream& stream, std::int64_t size);
+  // Whether the data starts with the 14-byte file header (a file or stored data) or directly
+  // with the info header (a bitmap resource).
+  enum class Layout : std::uint8_t { File, Resource };
+
+  static void Read(TBitmap& bitmap, TStream& stream, std::int64_t size, Layout layout);
   static void Write(TBitmap& bitmap, TStream& stream, bool withLength);
 };
 
@@ -18,10 +45,23 @@ namespace {
 constexpr std::uint32_t kFileHeaderSize = 14;
 constexpr std::uint32_t kCoreHeaderSize = 12;
 constexpr std::uint32_t kInfoHeaderSize = 40;
+// The smallest Windows-style header that still holds the bit count.
+constexpr std::uint32_t kShortestHeader = 16;
+// Headers with the masks inside (version 2 and later) are at least this long.
+constexpr std::uint32_t kMaskedHeaderSize = 52;
 constexpr std::uint32_t kLargestHeader = 124;
+constexpr std::uint32_t kMaskBytes = 12;
+constexpr std::int64_t kMaxImageBytes = std::numeric_limits<std::int32_t>::max();
+
+constexpr win::DWORD kMask565[3] = {0xF800, 0x07E0, 0x001F};
+constexpr win::DWORD kMask888[3] = {0xFF0000, 0x00FF00, 0x0000FF};
 
 [[noreturn]] void Invalid() {
   throw EInvalidGraphic(strings::kInvalidBitmap);
+}
+
+[[noreturn]] void ShortData() {
+  throw EReadError(strings::kReadError);
 }
 
 std::uint32_t Le32(const std::uint8_t* p) {
@@ -31,7 +71,6 @@ std::uint32_t Le32(const std::uint8_t* p) {
 std::uint16_t Le16(const std::uint8_t* p) {
   return std::uint16_t(p[0] | p[1] << 8);
 }
-
 void Put32(std::uint8_t* p, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = std::uint8_t(v >> (8 * i));
 }
@@ -44,37 +83,74 @@ bool SupportedBitCount(int bits) {
   return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
 }
 
-}  // namespace
+bool Compressed(win::DWORD compression) {
+  return compression != win::BI_RGB && compression != win::BI_BITFIELDS;
+}
 
-void BmpCodec::Read(TBitmap& bitmap, TStream& stream, std::int64_t size) {
-  bitmap.FreeContext();
-  const std::int64_t start = stream.Position();
-  if (size <= 0) {
-    bitmap.NewImage(nullptr, nullptr, win::DIBSECTION{}, false);
-    bitmap.SetPaletteModified(false);
-    bitmap.NotifyChange();
-    return;
+// Reads a window of a stream, keeping the position as an offset into the BMP data (a resource
+// counts as if a file header preceded it), so the file header's bits offset can be compared.
+class WindowReader {
+ public:
+  WindowReader(TStream& stream, std::int64_t position, std::int64_t end)
+      : stream_(&stream), position_(position), end_(end) {}
+
+  std::int64_t Position() const { return position_; }
+  std::int64_t End() const { return end_; }
+  std::int64_t Remaining() const { return end_ - position_; }
+
+  void Read(void* buffer, std::int64_t count) {
+    if (count < 0 || count > Remaining()) ShortData();
+    stream_->ReadBuffer(buffer, std::int32_t(count));
+    position_ += count;
+  }
+  void Skip(std::int64_t count) {
+    if (count < 0 || count > Remaining()) ShortData();
+    if (count != 0) stream_->Seek(count, TSeekOrigin::soCurrent);
+    position_ += count;
+  }
+  // Everything from here to the end of the window goes to target.
+  void CopyRest(TStream& target) {
+    if (Remaining() > 0) target.CopyFrom(*stream_, Remaining());
+    position_ = end_;
+  }
+  // Reading goes on from another stream positioned at the same offset of the same data.
+  void Switch(TStream& stream, std::int64_t position) {
+    stream_ = &stream;
+    position_ = position;
   }
 
-  std::uint8_t fileHeader[kFileHeaderSize];
-  stream.ReadBuffer(fileHeader, sizeof fileHeader);
-  if (fileHeader[0] != 'B' || fileHeader[1] != 'M') Invalid();
+ private:
+  TStream* stream_;
+  std::int64_t position_;
+  std::int64_t end_;
+};
 
-  std::uint8_t raw[kLargestHeader] = {};
-  stream.ReadBuffer(raw, 4);
-  const std::uint32_t headerSize = Le32(raw);
+// The info header as read, widened to a 40-byte header.
+struct InfoHeader {
   win::BITMAPINFOHEADER h{};
-  bool os2 = false;
   win::DWORD masks[3] = {0, 0, 0};
-  if (headerSize == kCoreHeaderSize) {
-    stream.ReadBuffer(raw + 4, kCoreHeaderSize - 4);
+  std::uint32_t size = 0;  // as stated in the data
+  bool os2 = false;
+};
+
+// Reads the info header size and the header (step 3). The first 124 bytes are kept in raw for
+// a saved stream; a longer header is skipped over later.
+InfoHeader ReadInfoHeader(WindowReader& in, std::uint8_t (&raw)[kLargestHeader]) {
+  InfoHeader info;
+  in.Read(raw, 4);
+  info.size = Le32(raw);
+  win::BITMAPINFOHEADER& h = info.h;
+  if (info.size == kCoreHeaderSize) {
+    in.Read(raw + 4, kCoreHeaderSize - 4);
     h.biWidth = Le16(raw + 4);
     h.biHeight = Le16(raw + 6);
     h.biPlanes = Le16(raw + 8);
     h.biBitCount = Le16(raw + 10);
-    os2 = true;
-  } else if (headerSize >= kInfoHeaderSize && headerSize <= kLargestHeader) {
-    stream.ReadBuffer(raw + 4, std::int32_t(headerSize - 4));
+    info.os2 = true;
+  } else {
+    if (info.size < kShortestHeader) Invalid();
+    in.Read(raw + 4, std::min(info.size, kLargestHeader) - 4);
+    // Fields a short header leaves out stay zero.
     h.biWidth = std::int32_t(Le32(raw + 4));
     h.biHeight = std::int32_t(Le32(raw + 8));
     h.biPlanes = Le16(raw + 12);
@@ -85,190 +161,383 @@ void BmpCodec::Read(TBitmap& bitmap, TStream& stream, std::int64_t size) {
     h.biYPelsPerMeter = std::int32_t(Le32(raw + 28));
     h.biClrUsed = Le32(raw + 32);
     h.biClrImportant = Le32(raw + 36);
-    if (headerSize >= 52)
-      for (int i = 0; i < 3; ++i) masks[i] = Le32(raw + 40 + 4 * i);
-  } else {
-    Invalid();
+    if (info.size >= kMaskedHeaderSize)
+      for (int i = 0; i < 3; ++i) info.masks[i] = Le32(raw + 40 + 4 * i);
   }
   h.biSize = kInfoHeaderSize;
+  return info;
+}
 
-  if (h.biCompression != win::BI_RGB && h.biCompression != win::BI_BITFIELDS) Invalid();
+// Entries in the colour table: colours used, or the full table at 8 bits or fewer. A count
+// above what the bit count can index is cut to that (the rest could never be used).
+std::uint32_t ColorTableEntries(const win::BITMAPINFOHEADER& h) {
+  if (h.biBitCount > 8) return h.biClrUsed;
+  const std::uint32_t full = 1u << h.biBitCount;
+  return h.biClrUsed == 0 ? full : std::min(h.biClrUsed, full);
+}
+
+bool MasksFollowHeader(const InfoHeader& info) {
+  return info.size == kInfoHeaderSize && info.h.biCompression == win::BI_BITFIELDS &&
+         (info.h.biBitCount == 16 || info.h.biBitCount == 32);
+}
+
+win::HPALETTE PaletteFromTable(const win::RGBQUAD* colors, std::uint32_t count) {
+  if (count == 0) return nullptr;
+  win::LOGPALETTE lp{};
+  lp.palVersion = 0x300;
+  lp.palNumEntries = win::WORD(count);
+  for (std::uint32_t i = 0; i < count; ++i)
+    lp.palPalEntry[i] = {colors[i].rgbRed, colors[i].rgbGreen, colors[i].rgbBlue, 0};
+  return win::CreatePalette(&lp);
+}
+
+// A native object deleted unless released to its new owner.
+class GdiObject {
+ public:
+  explicit GdiObject(win::HGDIOBJ object = nullptr) : object_(object) {}
+  ~GdiObject() {
+    if (object_ != nullptr) win::DeleteObject(object_);
+  }
+  GdiObject(const GdiObject&) = delete;
+  GdiObject& operator=(const GdiObject&) = delete;
+  win::HGDIOBJ Get() const { return object_; }
+  void Reset(win::HGDIOBJ object) {
+    if (object_ != nullptr) win::DeleteObject(object_);
+    object_ = object;
+  }
+  win::HGDIOBJ Release() { return std::exchange(object_, nullptr); }
+
+ private:
+  win::HGDIOBJ object_;
+};
+
+class ScreenContext {
+ public:
+  ScreenContext() : dc_(win::GetDC(nullptr)) {
+    if (dc_ == nullptr) RaiseOutOfResources();
+  }
+  ~ScreenContext() { win::ReleaseDC(nullptr, dc_); }
+  ScreenContext(const ScreenContext&) = delete;
+  ScreenContext& operator=(const ScreenContext&) = delete;
+  win::HDC Get() const { return dc_; }
+
+ private:
+  win::HDC dc_;
+};
+
+// A creation the platform refused: its error code when it gives one.
+[[noreturn]] void CreationFailed() {
+  const win::DWORD code = win::GetLastError();
+  if (code != 0) RaiseOSError(code);
+  Invalid();
+}
+
+}  // namespace
+
+void BmpCodec::Read(TBitmap& bitmap, TStream& stream, std::int64_t size, Layout layout) {
+  // 1. Nothing to read: an empty image.
+  bitmap.FreeContext();
+  if (size <= 0) {
+    bitmap.NewImage(nullptr, nullptr, win::DIBSECTION{}, false);
+    bitmap.SetPaletteModified(false);
+    bitmap.NotifyChange();
+    return;
+  }
+  const std::int64_t start = stream.Position();
+  const std::int64_t base = layout == Layout::File ? 0 : kFileHeaderSize;
+  WindowReader in(stream, base, base + size);
+
+  // 2. The file header; the bits offset is used only when it is plausible (below).
+  std::uint8_t fileHeader[kFileHeaderSize] = {};
+  std::int64_t bitsOffset = 0;
+  if (layout == Layout::File) {
+    in.Read(fileHeader, kFileHeaderSize);
+    if (fileHeader[0] != 'B' || fileHeader[1] != 'M') Invalid();
+    bitsOffset = Le32(fileHeader + 10);
+  }
+
+  // 3. The info header.
+  std::uint8_t raw[kLargestHeader] = {};
+  InfoHeader info = ReadInfoHeader(in, raw);
+  win::BITMAPINFOHEADER& h = info.h;
+  const std::uint32_t kept = info.os2 ? kCoreHeaderSize : std::min(info.size, kLargestHeader);
+  const std::uint32_t entrySize = info.os2 ? 3 : 4;
+  const std::uint32_t entries = ColorTableEntries(h);
+  const std::int64_t tableBytes = std::int64_t(entries) * entrySize;
+
+  // 4. Compressed data is kept whole as the saved source stream, and read on from that copy.
+  std::unique_ptr<TMemoryStream> saved;
+  if (Compressed(h.biCompression)) {
+    saved = std::make_unique<TMemoryStream>();
+    if (layout == Layout::Resource) {
+      // A resource has no file header: make one, so the saved bytes are a BMP file.
+      const std::int64_t offset = kFileHeaderSize + std::int64_t(info.size) + tableBytes;
+      fileHeader[0] = 'B';
+      fileHeader[1] = 'M';
+      Put32(fileHeader + 2, std::uint32_t(std::min<std::int64_t>(in.End(), UINT32_MAX)));
+      Put32(fileHeader + 10, std::uint32_t(std::min<std::int64_t>(offset, UINT32_MAX)));
+    }
+    saved->WriteBuffer(fileHeader, kFileHeaderSize);
+    saved->WriteBuffer(raw, std::int32_t(kept));
+    const std::int64_t resume = in.Position();
+    in.CopyRest(*saved);
+    saved->SetPosition(resume);
+    in.Switch(*saved, resume);
+  }
+  if (info.size > kept) in.Skip(std::int64_t(info.size) - kept);
+
+  // 5. Checks that need nothing allocated.
   if (h.biPlanes != 1 || !SupportedBitCount(h.biBitCount)) Invalid();
-  if (h.biCompression == win::BI_BITFIELDS && h.biBitCount != 16 && h.biBitCount != 32) Invalid();
   if (h.biWidth <= 0 || h.biHeight == 0 || h.biHeight == std::numeric_limits<std::int32_t>::min())
     Invalid();
-
-  std::int64_t consumed = kFileHeaderSize + headerSize;
-  if (headerSize == kInfoHeaderSize && h.biCompression == win::BI_BITFIELDS) {
-    std::uint8_t m[12];
-    stream.ReadBuffer(m, sizeof m);
-    for (int i = 0; i < 3; ++i) masks[i] = Le32(m + 4 * i);
-    consumed += sizeof m;
-  }
-
-  win::BITMAPINFO info{};
-  info.bmiHeader = h;
-  std::uint32_t colors = h.biClrUsed;
-  if (colors == 0 && h.biBitCount <= 8) colors = 1u << h.biBitCount;
-  if (colors > 256) Invalid();
-  const std::uint32_t entrySize = os2 ? 3 : 4;
-  for (std::uint32_t i = 0; i < colors; ++i) {
-    std::uint8_t e[4] = {};
-    stream.ReadBuffer(e, std::int32_t(entrySize));
-    info.bmiColors[i] = {e[0], e[1], e[2], 0};
-  }
-  consumed += std::int64_t(colors) * entrySize;
-  if (h.biBitCount <= 8) info.bmiHeader.biClrUsed = colors;
-  if (h.biCompression == win::BI_BITFIELDS) std::memcpy(info.bmiColors, masks, sizeof masks);
-
   const std::int64_t rowBytes = TBitmap::BytesPerRow(h.biWidth, h.biBitCount);
   const std::int64_t fullSize = rowBytes * std::abs(std::int64_t(h.biHeight));
-  if (rowBytes <= 0 || fullSize > std::numeric_limits<std::int32_t>::max()) Invalid();
-  std::int64_t toRead = h.biSizeImage != 0 ? std::int64_t(h.biSizeImage) : fullSize;
-  if (toRead > fullSize) toRead = fullSize;
-  if (toRead > size - consumed) toRead = std::max<std::int64_t>(0, size - consumed);
+  if (fullSize > kMaxImageBytes) Invalid();
 
-  win::HDC screen = win::GetDC(nullptr);
-  void* bits = nullptr;
-  win::HBITMAP handle =
-      win::CreateDIBSection(screen, &info, win::DIB_RGB_COLORS, &bits, nullptr, 0);
-  win::ReleaseDC(nullptr, screen);
-  if (handle == nullptr || bits == nullptr) {
-    if (handle != nullptr) win::DeleteObject(handle);
-    Invalid();
+  // 6. Masks after a plain 40-byte header.
+  if (MasksFollowHeader(info)) {
+    std::uint8_t m[kMaskBytes];
+    in.Read(m, kMaskBytes);
+    for (int i = 0; i < 3; ++i) info.masks[i] = Le32(m + 4 * i);
   }
-  win::HPALETTE palette = nullptr;
-  try {
-    stream.ReadBuffer(bits, std::int32_t(toRead));
-    if (h.biBitCount > 8 && h.biCompression == win::BI_RGB && colors > 0) {
-      win::LOGPALETTE lp{};
-      lp.palVersion = 0x300;
-      lp.palNumEntries = win::WORD(colors);
-      for (std::uint32_t i = 0; i < colors; ++i)
-        lp.palPalEntry[i] = {info.bmiColors[i].rgbRed, info.bmiColors[i].rgbGreen,
-                             info.bmiColors[i].rgbBlue, 0};
-      palette = win::CreatePalette(&lp);
+
+  // 7. The colour table; entries past 256 are passed over.
+  win::BITMAPINFO bmi{};
+  const std::uint32_t colors = std::min<std::uint32_t>(entries, 256);
+  if (tableBytes > in.Remaining()) ShortData();
+  for (std::uint32_t i = 0; i < colors; ++i) {
+    std::uint8_t e[4] = {};
+    in.Read(e, entrySize);
+    bmi.bmiColors[i] = {e[0], e[1], e[2], 0};
+  }
+  in.Skip(tableBytes - std::int64_t(colors) * entrySize);
+
+  // The bits start at the offset the file header names when that lies at or after the end of
+  // the colour table and inside the data; otherwise right after the table.
+  if (bitsOffset > in.Position() && bitsOffset < in.End()) in.Skip(bitsOffset - in.Position());
+
+  // 8. How many bytes of bits to read.
+  std::int64_t imageSize = h.biSizeImage;
+  if (imageSize == 0) imageSize = saved ? in.Remaining() : fullSize;
+  if (!saved) imageSize = std::min(imageSize, fullSize);
+  const std::int64_t toRead = std::min(imageSize, in.Remaining());
+
+  bmi.bmiHeader = h;
+  if (h.biBitCount <= 8) {
+    bmi.bmiHeader.biClrUsed = colors;
+  } else if (h.biCompression == win::BI_BITFIELDS) {
+    // The masks take the place of the first three colour entries.
+    std::memcpy(bmi.bmiColors, info.masks, sizeof info.masks);
+  }
+
+  // 9. The native bitmap.
+  ScreenContext screen;
+  GdiObject handle;
+  GdiObject palette;
+  if (!saved) {
+    void* bits = nullptr;
+    bmi.bmiHeader.biSizeImage = 0;
+    win::SetLastError(0);
+    handle.Reset(win::CreateDIBSection(screen.Get(), &bmi, win::DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (handle.Get() == nullptr || bits == nullptr) CreationFailed();
+    in.Read(bits, toRead);
+    // 10. A colour table beside true-colour pixels is the image's palette.
+    if (h.biBitCount > 8 && colors > 0) {
+      palette.Reset(PaletteFromTable(bmi.bmiColors, colors));
+      if (palette.Get() == nullptr) RaiseOutOfResources();
     }
-  } catch (...) {
-    win::DeleteObject(handle);
-    throw;
+  } else {
+    // The decoder trusts biSizeImage as the length of the buffer: it is exactly that.
+    std::vector<std::uint8_t> bits(std::size_t(std::max<std::int64_t>(toRead, 1)));
+    in.Read(bits.data(), toRead);
+    bmi.bmiHeader.biSizeImage = win::DWORD(toRead);
+    palette.Reset(PaletteFromTable(bmi.bmiColors, colors));
+    if (colors > 0 && palette.Get() == nullptr) RaiseOutOfResources();
+    win::HPALETTE oldPalette = nullptr;
+    if (palette.Get() != nullptr) {
+      oldPalette =
+          win::SelectPalette(screen.Get(), static_cast<win::HPALETTE>(palette.Get()), win::FALSE);
+      win::RealizePalette(screen.Get());
+    }
+    win::SetLastError(0);
+    handle.Reset(win::CreateDIBitmap(screen.Get(), &bmi.bmiHeader, win::CBM_INIT, bits.data(), &bmi,
+                                     win::DIB_RGB_COLORS));
+    const win::DWORD error = win::GetLastError();
+    if (oldPalette != nullptr) win::SelectPalette(screen.Get(), oldPalette, win::TRUE);
+    if (handle.Get() == nullptr) {
+      win::SetLastError(error);
+      CreationFailed();
+    }
   }
   stream.SetPosition(start + size);
 
+  // 11. Install the new image.
   win::DIBSECTION d{};
-  win::GetObjectA(handle, sizeof d, &d);
+  if (!saved) {
+    win::GetObjectA(handle.Get(), sizeof d, &d);
+  } else {
+    win::GetObjectA(handle.Get(), sizeof(win::BITMAP), &d.dsBm);
+    d.dsBm.bmBits = nullptr;
+  }
   d.dsBmih.biXPelsPerMeter = h.biXPelsPerMeter;
   d.dsBmih.biYPelsPerMeter = h.biYPelsPerMeter;
   d.dsBmih.biClrUsed = h.biClrUsed;
   d.dsBmih.biClrImportant = h.biClrImportant;
-  bitmap.NewImage(handle, palette, d, os2);
-  bitmap.SetPaletteModified(palette != nullptr);
+  const bool hasPalette = palette.Get() != nullptr;
+  bitmap.NewImage(static_cast<win::HBITMAP>(handle.Get()),
+                  static_cast<win::HPALETTE>(palette.Get()), d, info.os2, std::move(saved));
+  handle.Release();
+  palette.Release();
+  bitmap.SetPaletteModified(hasPalette);
   bitmap.NotifyChange();
 }
 
+namespace {
+
+// The colour table of a DIB section, read where it is selected (a bitmap can be selected in one
+// context only).
+std::uint32_t SectionColors(TBitmapCanvas* canvas, win::HBITMAP dib, win::RGBQUAD* colors) {
+  if (canvas != nullptr && canvas->SelectedBitmap() == dib && canvas->CurrentHandle() != nullptr)
+    return win::GetDIBColorTable(canvas->CurrentHandle(), 0, 256, colors);
+  win::HDC dc = win::CreateCompatibleDC(nullptr);
+  if (dc == nullptr) RaiseOutOfResources();
+  std::uint32_t count = 0;
+  win::HGDIOBJ old = win::SelectObject(dc, dib);
+  if (old != nullptr) {
+    count = win::GetDIBColorTable(dc, 0, 256, colors);
+    win::SelectObject(dc, old);
+  }
+  win::DeleteDC(dc);
+  return count;
+}
+
+void WriteLength(TStream& stream, std::uint32_t length) {
+  std::uint8_t n[4];
+  Put32(n, length);
+  stream.WriteBuffer(n, 4);
+}
+
+}  // namespace
+
 void BmpCodec::Write(TBitmap& bitmap, TStream& stream, bool withLength) {
   if (bitmap.IsEmpty()) {
-    if (withLength) {
-      std::uint8_t zero[4] = {};
-      stream.WriteBuffer(zero, 4);
-    }
+    if (withLength) WriteLength(stream, 0);
     return;
   }
-  TBitmapImage& img = *bitmap.image_;
-  if (img.saveStream) {
-    TMemoryStream& saved = *img.saveStream;
-    const auto length = std::int32_t(saved.Size());
-    if (withLength) {
-      std::uint8_t n[4];
-      Put32(n, std::uint32_t(length));
-      stream.WriteBuffer(n, 4);
-    }
-    stream.WriteBuffer(saved.Memory(), length);
+  // 1. Compressed data as it was read.
+  if (TMemoryStream* saved = bitmap.image_->saveStream.get()) {
+    const auto length = std::int32_t(saved->Size());
+    if (withLength) WriteLength(stream, std::uint32_t(length));
+    stream.WriteBuffer(saved->Memory(), length);
     return;
   }
 
+  // 2. The pixels as a DIB: a device-dependent image gets a DIB copy of its own depth.
   bitmap.HandleNeeded();
   bitmap.DIBNeeded();
   const TBitmapImage& image = *bitmap.image_;
   const win::BITMAPINFOHEADER& h = image.dib.dsBmih;
+  if (image.dibHandle == nullptr || image.dib.dsBm.bmBits == nullptr) {
+    if (withLength) WriteLength(stream, 0);
+    return;
+  }
   win::GdiFlush();
+  const int bitCount = h.biBitCount;
+  const bool bitfields = (bitCount == 16 || bitCount == 32) && h.biCompression == win::BI_BITFIELDS;
+  // A core header holds the bit counts it was made for, 16-bit sizes and bottom-up rows only.
+  const bool os2 = image.os2Format && !bitfields &&
+                   (bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 24) &&
+                   h.biWidth <= 0xFFFF && h.biHeight > 0 && h.biHeight <= 0xFFFF;
 
+  // 4. The colour table: the section's own, or else the palette's.
   win::RGBQUAD colors[256] = {};
-  std::uint32_t colorCount = 0;
-  if (h.biBitCount <= 8 && image.dibHandle != nullptr) {
-    win::HDC dc = win::CreateCompatibleDC(nullptr);
-    win::HGDIOBJ old = win::SelectObject(dc, image.dibHandle);
-    if (old != nullptr) {
-      colorCount = win::GetDIBColorTable(dc, 0, 256, colors);
-      win::SelectObject(dc, old);
-    }
-    win::DeleteDC(dc);
-    if (h.biClrUsed != 0 && h.biClrUsed < colorCount) colorCount = h.biClrUsed;
+  std::uint32_t count = 0;
+  if (bitCount <= 8) {
+    count = SectionColors(bitmap.canvas_.get(), image.dibHandle, colors);
+    count = std::min(count, 1u << bitCount);
+    if (h.biClrUsed != 0 && h.biClrUsed < count) count = h.biClrUsed;
   }
-  const bool bitfields = h.biCompression == win::BI_BITFIELDS && h.biBitCount > 8;
-  const bool os2 = image.os2Format && h.biBitCount <= 24 && !bitfields;
-  const std::uint32_t tableEntries =
-      h.biBitCount <= 8 ? (os2 ? 1u << h.biBitCount : colorCount) : 0;
-  const std::uint32_t infoSize = os2 ? kCoreHeaderSize + 3 * tableEntries
-                                     : kInfoHeaderSize + 4 * tableEntries + (bitfields ? 12 : 0);
-  const std::int64_t imageSize =
-      std::int64_t(TBitmap::BytesPerRow(h.biWidth, h.biBitCount)) * std::abs(h.biHeight);
-  const std::int64_t fileSize = kFileHeaderSize + infoSize + imageSize;
-  if (fileSize > std::numeric_limits<std::int32_t>::max()) throw EWriteError(strings::kWriteError);
+  if (count == 0 && !os2 && image.palette != nullptr && !image.halftone) {
+    win::PALETTEENTRY entries[256];
+    count = win::GetPaletteEntries(image.palette, 0, 256, entries);
+    if (bitCount <= 8) count = std::min(count, 1u << bitCount);
+    for (std::uint32_t i = 0; i < count; ++i)
+      colors[i] = {entries[i].peBlue, entries[i].peGreen, entries[i].peRed, 0};
+  }
+  // A core header has no colour count: its table is always full.
+  if (os2) count = bitCount <= 8 ? 1u << bitCount : 0;
 
-  std::uint8_t head[kFileHeaderSize + kInfoHeaderSize + 12] = {};
+  // 3. and 5. Sizes and the file header.
+  const std::uint32_t infoSize = os2 ? kCoreHeaderSize + 3 * count
+                                     : kInfoHeaderSize + (bitfields ? kMaskBytes : 0) + 4 * count;
+  const auto imageSize =
+      std::uint32_t(TBitmap::BytesPerRow(h.biWidth, bitCount) * std::abs(std::int64_t(h.biHeight)));
+  const std::uint32_t fileSize = kFileHeaderSize + infoSize + imageSize;
+
+  if (withLength) WriteLength(stream, fileSize);
+  std::uint8_t head[kFileHeaderSize + kInfoHeaderSize + kMaskBytes] = {};
   std::uint8_t* p = head;
-  if (withLength) {
-    std::uint8_t n[4];
-    Put32(n, std::uint32_t(fileSize));
-    stream.WriteBuffer(n, 4);
-  }
   p[0] = 'B';
   p[1] = 'M';
-  Put32(p + 2, std::uint32_t(fileSize));
+  Put32(p + 2, fileSize);
   Put32(p + 10, kFileHeaderSize + infoSize);
   p += kFileHeaderSize;
+
+  // 7. The info header, masks, colour table and bits.
   if (os2) {
     Put32(p, kCoreHeaderSize);
     Put16(p + 4, std::uint16_t(h.biWidth));
     Put16(p + 6, std::uint16_t(h.biHeight));
     Put16(p + 8, 1);
-    Put16(p + 10, h.biBitCount);
+    Put16(p + 10, std::uint16_t(bitCount));
     p += kCoreHeaderSize;
   } else {
     Put32(p, kInfoHeaderSize);
     Put32(p + 4, std::uint32_t(h.biWidth));
     Put32(p + 8, std::uint32_t(h.biHeight));
     Put16(p + 12, 1);
-    Put16(p + 14, h.biBitCount);
+    Put16(p + 14, std::uint16_t(bitCount));
     Put32(p + 16, bitfields ? win::BI_BITFIELDS : win::BI_RGB);
-    Put32(p + 20, std::uint32_t(imageSize));
+    Put32(p + 20, imageSize);
     Put32(p + 24, std::uint32_t(h.biXPelsPerMeter));
     Put32(p + 28, std::uint32_t(h.biYPelsPerMeter));
-    Put32(p + 32, tableEntries);
-    Put32(p + 36, h.biBitCount <= 8 ? h.biClrImportant : 0);
+    Put32(p + 32, count);
+    Put32(p + 36, h.biClrImportant <= count ? h.biClrImportant : 0);
     p += kInfoHeaderSize;
     if (bitfields) {
-      for (int i = 0; i < 3; ++i) Put32(p + 4 * i, image.dib.dsBitfields[i]);
-      p += 12;
+      const win::DWORD* defaults = bitCount == 16 ? kMask565 : kMask888;
+      for (int i = 0; i < 3; ++i) {
+        const win::DWORD mask = image.dib.dsBitfields[i];
+        Put32(p + 4 * i, mask != 0 ? mask : defaults[i]);
+      }
+      p += kMaskBytes;
     }
   }
   stream.WriteBuffer(head, std::int32_t(p - head));
-  for (std::uint32_t i = 0; i < tableEntries; ++i) {
-    const std::uint8_t e[4] = {colors[i].rgbBlue, colors[i].rgbGreen, colors[i].rgbRed, 0};
-    stream.WriteBuffer(e, std::int32_t(os2 ? 3 : 4));
+  const std::uint32_t entrySize = os2 ? 3 : 4;
+  std::vector<std::uint8_t> table(std::size_t(count) * entrySize);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    std::uint8_t* e = table.data() + std::size_t(i) * entrySize;
+    e[0] = colors[i].rgbBlue;
+    e[1] = colors[i].rgbGreen;
+    e[2] = colors[i].rgbRed;
+    if (entrySize == 4) e[3] = 0;
   }
+  if (!table.empty()) stream.WriteBuffer(table.data(), std::int32_t(table.size()));
   stream.WriteBuffer(image.dib.dsBm.bmBits, std::int32_t(imageSize));
 }
 
 void TBitmap::ReadFromStream(TStream& stream) {
-  BmpCodec::Read(*this, stream, stream.Size() - stream.Position());
+  BmpCodec::Read(*this, stream, stream.Size() - stream.Position(), BmpCodec::Layout::File);
 }
 
 void TBitmap::ReadStoredData(TStream& stream) {
   std::uint8_t n[4];
   stream.ReadBuffer(n, 4);
-  BmpCodec::Read(*this, stream, std::int32_t(Le32(n)));
+  const std::int64_t length = Le32(n);
+  // The length names bytes that must all be there; reading never goes past them.
+  if (length > stream.Size() - stream.Position()) ShortData();
+  BmpCodec::Read(*this, stream, length, BmpCodec::Layout::File);
 }
 
 void TBitmap::WriteToStream(TStream& stream) {
@@ -277,4 +546,12 @@ void TBitmap::WriteToStream(TStream& stream) {
 
 void TBitmap::WriteStoredData(TStream& stream) {
   BmpCodec::Write(*this, stream, true);
+}
+
+void TBitmap::LoadFromResourceData(const void* data, std::size_t size) {
+  if (size > std::size_t(kMaxImageBytes)) Invalid();
+  TMemoryStream stream;
+  if (size != 0) stream.WriteBuffer(data, std::int32_t(size));
+  stream.SetPosition(0);
+  BmpCodec::Read(*this, stream, std::int64_t(size), BmpCodec::Layout::Resource);
 }
