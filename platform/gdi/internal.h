@@ -114,6 +114,7 @@ struct Bitmap : Object {
   std::size_t stride = 0;
   std::uint8_t* bits = nullptr;
   bool ownsBits = true;
+  std::size_t mappedBytes = 0;  // owned bits that came from PixelMemory's own mapping
   std::vector<std::uint32_t> colors;  // rgb colour table of Indexed formats
   BITMAPINFOHEADER header{};          // DIB sections: the header as created
   Dc* selectedIn = nullptr;

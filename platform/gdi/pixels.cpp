@@ -1,5 +1,7 @@
 // Pixel formats, bitmap storage, value rows, colour conversion, raster operations and brush
 // patterns: the pieces every drawing call is built from.
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
@@ -142,8 +144,50 @@ std::optional<std::size_t> CheckedImageSize(std::int64_t width, std::int64_t hei
   return std::size_t(total);
 }
 
+namespace {
+
+// Pixel memory. Large images are mapped on their own, aligned to 2 MB and marked for huge
+// pages: a decoded photo is written once from end to end, and taking it in 2 MB pages instead
+// of 4 KB ones removes most of the cost of touching tens of megabytes of fresh memory. The
+// mapping comes zero-filled, like calloc.
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+constexpr std::size_t kMapThreshold = std::size_t{4} << 20;
+
+struct PixelMemory {
+  std::uint8_t* bits = nullptr;
+  std::size_t mappedBytes = 0;  // 0: from calloc
+};
+
+PixelMemory AllocatePixels(std::size_t size) {
+  if (size < kMapThreshold) return {static_cast<std::uint8_t*>(std::calloc(size, 1)), 0};
+  const std::size_t length = (size + kHugePage - 1) & ~(kHugePage - 1);
+  void* raw = mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE,
+                   MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  if (raw == MAP_FAILED) return {};
+  // Trim the mapping to a 2 MB-aligned window of the rounded length.
+  const auto base = reinterpret_cast<std::uintptr_t>(raw);
+  const std::uintptr_t aligned = (base + kHugePage - 1) & ~(kHugePage - 1);
+  if (aligned > base) munmap(raw, aligned - base);
+  const std::uintptr_t end = base + length + kHugePage;
+  if (end > aligned + length)
+    munmap(reinterpret_cast<void*>(aligned + length), end - aligned - length);
+  auto* bits = reinterpret_cast<std::uint8_t*>(aligned);
+  madvise(bits, length, MADV_HUGEPAGE);  // a hint: without huge pages it just goes slower
+  return {bits, length};
+}
+
+void FreePixels(std::uint8_t* bits, std::size_t mappedBytes) {
+  if (mappedBytes != 0) {
+    munmap(bits, mappedBytes);
+  } else {
+    std::free(bits);
+  }
+}
+
+}  // namespace
+
 Bitmap::~Bitmap() {
-  if (ownsBits) std::free(bits);
+  if (ownsBits) FreePixels(bits, mappedBytes);
 }
 
 std::unique_ptr<Bitmap> NewBitmap(int width, int height, const PixelFormat& format, bool dib,
@@ -158,8 +202,8 @@ std::unique_ptr<Bitmap> NewBitmap(int width, int height, const PixelFormat& form
     SetError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
-  // calloc: large images get pages that are zero without being touched.
-  auto* bits = static_cast<std::uint8_t*>(std::calloc(*size, 1));
+  const PixelMemory memory = AllocatePixels(*size);
+  std::uint8_t* bits = memory.bits;
   if (!bits) {
     SetError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
@@ -172,6 +216,7 @@ std::unique_ptr<Bitmap> NewBitmap(int width, int height, const PixelFormat& form
   b->topDown = topDown;
   b->stride = *CheckedStride(width, format.bpp, align);
   b->bits = bits;
+  b->mappedBytes = memory.mappedBytes;
   return b;
 }
 
