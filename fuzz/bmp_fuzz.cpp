@@ -25,7 +25,7 @@ std::int64_t Le(const std::uint8_t* p, int bytes) {
 // decoding that much for every such input would make the run slow without finding more.
 // Claims the reader refuses anyway (over 2^31 - 1 bytes) still go through.
 bool TooLargeToTry(const std::uint8_t* info, std::size_t size) {
-  if (size < 16) return false;
+  if (size < 12) return false;
   const std::int64_t headerSize = Le(info, 4);
   std::int64_t width, height, bits;
   if (headerSize == 12) {
@@ -33,16 +33,17 @@ bool TooLargeToTry(const std::uint8_t* info, std::size_t size) {
     height = Le(info + 6, 2);
     bits = Le(info + 10, 2);
   } else {
+    if (size < 16) return false;
     width = std::int32_t(Le(info + 4, 4));
     height = std::int32_t(Le(info + 8, 4));
     bits = Le(info + 14, 2);
   }
-  width = std::llabs(width);
-  height = std::llabs(height);
-  if (bits == 0) bits = 1;
-  const std::int64_t dibBytes = (width * bits + 31) / 32 * 4 * height;
-  if (dibBytes > std::numeric_limits<std::int32_t>::max()) return false;
-  return width * height > (std::int64_t{1} << 22);
+  // Forged fields multiply beyond 64 bits: estimate in floating point.
+  const double w = double(std::llabs(width));
+  const double h = double(std::llabs(height));
+  const double dibBytes = w * double(bits == 0 ? 1 : bits) / 8 * h;
+  if (dibBytes > double(std::numeric_limits<std::int32_t>::max())) return false;
+  return w * h > double(1 << 20);
 }
 
 void CheckRoundTrip(TBitmap& bitmap) {

@@ -173,6 +173,17 @@ std::vector<Rgb> Table(int n) {
   return table;
 }
 
+// A small 8-bit image of four colours.
+Bmp Sample() {
+  Bmp bmp;
+  bmp.width = 4;
+  bmp.height = 2;
+  bmp.bitCount = 8;
+  bmp.table = Table(4);
+  bmp.bits = Bytes(8, 1);
+  return bmp;
+}
+
 class BmpTest : public bitmap_test::ScreenDepthTest {};
 
 // --- Every depth, both row orders --------------------------------------------------------
@@ -575,6 +586,23 @@ TEST_F(BmpTest, ColourTableAboveEightBitsBecomesThePaletteAndIsWrittenBack) {
   EXPECT_EQ(Written(bitmap), data);
 }
 
+TEST_F(BmpTest, ColourTableIsWrittenWhileTheCanvasHoldsTheImage) {
+  Bmp bmp = Sample();
+  bmp.bits = PackRows(4, 2, false, 8, [](int x, int) { return std::uint32_t(x); });
+  TBitmap bitmap;
+  ReadBytes(bitmap, bmp.Data());
+  // The canvas's context now has the section selected; no other context can select it.
+  EXPECT_EQ(bitmap.Canvas().Pixels(3, 0), win::RGB(bmp.table[3].r, bmp.table[3].g, bmp.table[3].b));
+  const Bytes out = Written(bitmap);
+  ASSERT_GE(Get(out, 14 + 32, 4), 4u);
+  for (std::uint32_t i = 0; i < 4; ++i)
+    EXPECT_EQ(Get(out, 54 + 4 * i, 3),
+              std::uint32_t(bmp.table[i].b | bmp.table[i].g << 8 | bmp.table[i].r << 16));
+  TBitmap again;
+  ReadBytes(again, out);
+  EXPECT_EQ(Read24(again), Read24(bitmap));
+}
+
 TEST_F(BmpTest, LongerHeadersAreCutToFortyBytesWithTheirMasksAfter) {
   for (std::uint32_t headerSize : {52u, 56u, 108u, 124u}) {
     SCOPED_TRACE(headerSize);
@@ -640,16 +668,6 @@ struct MalformedCase {
 
 void PrintTo(const MalformedCase& c, std::ostream* os) {
   *os << c.name;
-}
-
-Bmp Sample() {
-  Bmp bmp;
-  bmp.width = 4;
-  bmp.height = 2;
-  bmp.bitCount = 8;
-  bmp.table = Table(4);
-  bmp.bits = Bytes(8, 1);
-  return bmp;
 }
 
 const MalformedCase kMalformed[] = {
