@@ -245,6 +245,10 @@ BOOL GdiFlush() {
   return TRUE;
 }
 
+int GdiObjectCount() {
+  return gdi::LiveObjectCount();
+}
+
 // --- Attributes ---------------------------------------------------------------------------------
 
 COLORREF SetTextColor(HDC dc, COLORREF color) {

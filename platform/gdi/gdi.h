@@ -328,6 +328,10 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
 HGDIOBJ GetCurrentObject(HDC dc, UINT type);
 int GetDeviceCaps(HDC dc, int index);
 BOOL GdiFlush();
+// Not a Windows call: the number of live objects (DCs, bitmaps, palettes, brushes, pens, fonts,
+// regions) apart from stock objects, as Task Manager's "GDI objects" column counts a process's
+// handles. Tests use it to find handles that are never deleted.
+int GdiObjectCount();
 
 // --- Objects -----------------------------------------------------------------------------
 // Stock objects ignore it (TRUE). A bitmap selected into a DC is refused (FALSE); a selected

@@ -31,6 +31,7 @@ struct Object {
 
 // Registry of live handles, so a stale or foreign handle is refused instead of followed.
 void Register(Object* object);
+int LiveObjectCount();
 Object* Find(const void* handle);
 Object* Find(const void* handle, Kind kind);
 template <typename T>

@@ -88,6 +88,14 @@ void Register(Object* object) {
   Live().insert(object);
 }
 
+int LiveObjectCount() {
+  std::lock_guard<std::mutex> guard(RegistryLock());
+  int count = 0;
+  for (const void* handle : Live())
+    if (!static_cast<const Object*>(handle)->stock) ++count;
+  return count;
+}
+
 Object* Find(const void* handle) {
   if (!handle) return nullptr;
   std::lock_guard<std::mutex> guard(RegistryLock());
