@@ -24,8 +24,8 @@ namespace {
 struct DriveState {
   std::mutex mutex;
   std::vector<DriveMapping> replaced;  // SetDriveTable; empty = default
-  std::string parsedSpec;              // SUOTU_DRIVES value that `fromSpec` was built from
-  std::vector<DriveMapping> fromSpec;
+  std::string parsedList;              // SUOTU_DRIVES value that `fromList` was built from
+  std::vector<DriveMapping> fromList;
   int mountsFd = -1;  // /proc/self/mounts, polled for changes
   bool mountsRead = false;
   std::map<std::string, char> mountLetters;  // host root -> letter, kept while mounted
@@ -140,13 +140,13 @@ void RefreshMounts(DriveState& s) {
 
 std::vector<DriveMapping> CurrentTable(DriveState& s) {
   if (!s.replaced.empty()) return s.replaced;
-  const char* spec = std::getenv("SUOTU_DRIVES");
-  if (spec != nullptr && *spec != '\0') {
-    if (s.parsedSpec != spec) {
-      s.parsedSpec = spec;
-      s.fromSpec = ParseDriveSpec(spec);
+  const char* drives = std::getenv("SUOTU_DRIVES");
+  if (drives != nullptr && *drives != '\0') {
+    if (s.parsedList != drives) {
+      s.parsedList = drives;
+      s.fromList = ParseDriveList(drives);
     }
-    if (!s.fromSpec.empty()) return s.fromSpec;
+    if (!s.fromList.empty()) return s.fromList;
   }
   RefreshMounts(s);
   return s.fromMounts;
@@ -164,9 +164,9 @@ char RootLetter(LPCSTR rootPath) {
 
 }  // namespace
 
-std::vector<DriveMapping> ParseDriveSpec(const std::string& spec) {
+std::vector<DriveMapping> ParseDriveList(const std::string& drives) {
   std::vector<DriveMapping> table;
-  std::istringstream entries(spec);
+  std::istringstream entries(drives);
   std::string entry;
   while (std::getline(entries, entry, ';')) {
     if (entry.empty()) continue;

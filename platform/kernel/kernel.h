@@ -101,7 +101,7 @@ void SetDriveTable(std::vector<DriveMapping> table);
 // Parses a SUOTU_DRIVES value: "C=/tmp/t/c;D=/tmp/t/usb:removable", types fixed, removable,
 // cdrom, remote, ramdisk (fixed when left out). Malformed entries are left out; a letter
 // given twice keeps its first entry. Sorted by letter.
-std::vector<DriveMapping> ParseDriveSpec(const std::string& spec);
+std::vector<DriveMapping> ParseDriveList(const std::string& drives);
 DWORD GetLogicalDrives();
 UINT GetDriveTypeA(LPCSTR rootPath);
 

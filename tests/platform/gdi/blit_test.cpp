@@ -10,8 +10,8 @@ namespace {
 
 using test::Canvas;
 using test::CoordinateColor;
-using test::DibSpec;
-using test::Spec;
+using test::DibLayout;
+using test::Layout;
 
 constexpr std::uint32_t kSentinel = 0x5A5AA5;
 
@@ -50,9 +50,9 @@ TEST(BitBlt, CoordinateCodedCopiesLandExactlyWhereTheyBelong) {
       {"negative extents", 12, 10, -5, -4, 9, 8, {0, 0}, {}, {}},
   };
   for (const BlitCase& c : cases) {
-    Canvas src(Spec(20, 15, 32));
+    Canvas src(Layout(20, 15, 32));
     FillCoordinates(src);
-    Canvas dst(Spec(17, -13, 24));
+    Canvas dst(Layout(17, -13, 24));
     FillValue(dst, kSentinel);
     SetViewportOrgEx(dst.Dc(), c.viewport.x, c.viewport.y, nullptr);
     if (c.clip)
@@ -87,7 +87,7 @@ TEST(BitBlt, CoordinateCodedCopiesLandExactlyWhereTheyBelong) {
 TEST(BitBlt, OverlappingCopyWithinOneBitmapReadsTheOriginalPixels) {
   const POINT shifts[] = {{3, 2}, {-3, -2}, {2, -3}, {-2, 3}, {0, 1}, {1, 0}};
   for (POINT s : shifts) {
-    Canvas c(Spec(16, 12, 32));
+    Canvas c(Layout(16, 12, 32));
     FillCoordinates(c);
     ASSERT_TRUE(BitBlt(c.Dc(), 2 + s.x, 2 + s.y, 10, 7, c.Dc(), 2, 2, SRCCOPY));
     for (int y = 0; y < 12; ++y) {
@@ -105,8 +105,8 @@ TEST(BitBlt, OverlappingCopyWithinOneBitmapReadsTheOriginalPixels) {
 // top-down one.
 TEST(DibSection, BottomUpAndTopDownRowOrder) {
   for (int height : {4, -4}) {
-    DibSpec spec = Spec(3, height, 24);
-    BITMAPINFO info = test::MakeInfo(spec);
+    DibLayout layout = Layout(3, height, 24);
+    BITMAPINFO info = test::MakeInfo(layout);
     void* bits = nullptr;
     HBITMAP bmp = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     ASSERT_NE(bmp, nullptr);
@@ -142,7 +142,7 @@ TEST(BitBlt, TernaryRopsFollowTheirTruthTable) {
   const COLORREF brushColor = RGB(0x3C, 0xA5, 0x0F);
   const std::uint32_t p = 0x3CA50F;
   for (DWORD rop : rops) {
-    Canvas src(Spec(8, 8, 32)), dst(Spec(8, 8, 32));
+    Canvas src(Layout(8, 8, 32)), dst(Layout(8, 8, 32));
     test::Random random(rop);
     for (int y = 0; y < 8; ++y) {
       for (int x = 0; x < 8; ++x) {
@@ -170,11 +170,11 @@ TEST(BitBlt, TernaryRopsFollowTheirTruthTable) {
 }
 
 TEST(PatBlt, PatternBrushFollowsTheBrushOrigin) {
-  Canvas pattern(Spec(8, 8, 32));
+  Canvas pattern(Layout(8, 8, 32));
   FillCoordinates(pattern);
   HBRUSH brush = CreatePatternBrush(pattern.Bitmap());
   ASSERT_NE(brush, nullptr);
-  Canvas dst(Spec(21, 19, 32));
+  Canvas dst(Layout(21, 19, 32));
   FillValue(dst, kSentinel);
   HGDIOBJ old = SelectObject(dst.Dc(), brush);
   SetBrushOrgEx(dst.Dc(), 3, 5, nullptr);
@@ -192,7 +192,7 @@ TEST(PatBlt, PatternBrushFollowsTheBrushOrigin) {
 }
 
 TEST(PatBlt, WhitenessAndBlacknessAreColoursInEveryFormat) {
-  DibSpec indexed = Spec(4, 2, 8);
+  DibLayout indexed = Layout(4, 2, 8);
   indexed.colors = {{0, 0, 9, 0}, {255, 255, 255, 0}, {0, 0, 0, 0}, {255, 255, 254, 0}};
   Canvas pal(indexed);
   PatBlt(pal.Dc(), 0, 0, 4, 1, WHITENESS);
@@ -200,16 +200,16 @@ TEST(PatBlt, WhitenessAndBlacknessAreColoursInEveryFormat) {
   EXPECT_EQ(pal.Value(0, 0), 1u);
   EXPECT_EQ(pal.Value(3, 1), 2u);
 
-  Canvas direct(Spec(2, 1, 16));
+  Canvas direct(Layout(2, 1, 16));
   PatBlt(direct.Dc(), 0, 0, 2, 1, WHITENESS);
   EXPECT_EQ(direct.Value(0, 0), 0x7FFFu);  // 5-5-5 white
-  Canvas wide(Spec(2, 1, 32));
+  Canvas wide(Layout(2, 1, 32));
   PatBlt(wide.Dc(), 0, 0, 2, 1, WHITENESS);
   EXPECT_EQ(wide.Value(1, 0), 0xFFFFFFu);
 }
 
 TEST(PatBlt, NullBrushDrawsNothingAndSourceRopsAreRefused) {
-  Canvas c(Spec(4, 4, 32));
+  Canvas c(Layout(4, 4, 32));
   FillValue(c, kSentinel);
   SelectObject(c.Dc(), GetStockObject(NULL_BRUSH));
   EXPECT_TRUE(PatBlt(c.Dc(), 0, 0, 4, 4, PATCOPY));
@@ -223,7 +223,7 @@ TEST(PatBlt, NullBrushDrawsNothingAndSourceRopsAreRefused) {
 TEST(PatBlt, HatchedBrushGapsFollowTheBackgroundMode) {
   HBRUSH hatch = CreateHatchBrush(HS_CROSS, RGB(255, 0, 0));
   for (int mode : {OPAQUE, TRANSPARENT}) {
-    Canvas c(Spec(8, 8, 32));
+    Canvas c(Layout(8, 8, 32));
     FillValue(c, kSentinel);
     HGDIOBJ old = SelectObject(c.Dc(), hatch);
     SetBkMode(c.Dc(), mode);
@@ -251,7 +251,7 @@ TEST(BitBlt, MonochromeConversionsUseTheDcColours) {
   const BYTE rows[2][2] = {{0xA5, 0x00}, {0x3C, 0x00}};  // 8 pixels, rows padded to 2 bytes
   HBITMAP mono = CreateBitmap(8, 2, 1, 1, rows);
   Canvas m(mono);
-  Canvas colour(Spec(8, 2, 24));
+  Canvas colour(Layout(8, 2, 24));
   SetTextColor(colour.Dc(), RGB(200, 0, 0));
   SetBkColor(colour.Dc(), RGB(0, 0, 100));
   ASSERT_TRUE(BitBlt(colour.Dc(), 0, 0, 8, 2, m.Dc(), 0, 0, SRCCOPY));
@@ -262,7 +262,7 @@ TEST(BitBlt, MonochromeConversionsUseTheDcColours) {
     }
   }
 
-  Canvas picture(Spec(8, 1, 24));
+  Canvas picture(Layout(8, 1, 24));
   for (int x = 0; x < 8; ++x) picture.SetValue(x, 0, x % 3 == 0 ? 0x00FF00 : 0x00FE00);
   SetBkColor(picture.Dc(), RGB(0, 255, 0));
   HBITMAP target = CreateBitmap(8, 1, 1, 1, nullptr);
@@ -276,14 +276,14 @@ TEST(BitBlt, MonochromeConversionsUseTheDcColours) {
 // 8-bit channels narrow to 5 or 6 bits by truncation and widen back by repeating high bits.
 TEST(BitBlt, SixteenBitChannelsTruncateAndReplicate) {
   for (bool is565 : {true, false}) {
-    Canvas src(Spec(256, 1, 24));
+    Canvas src(Layout(256, 1, 24));
     for (int x = 0; x < 256; ++x) src.SetValue(x, 0, std::uint32_t(x << 16 | (255 - x) << 8 | x));
-    DibSpec mid = Spec(256, 1, 16);
+    DibLayout mid = Layout(256, 1, 16);
     if (is565) {
       mid.compression = BI_BITFIELDS;
       mid.masks[0] = 0xF800, mid.masks[1] = 0x07E0, mid.masks[2] = 0x001F;
     }
-    Canvas m(mid), back(Spec(256, 1, 24));
+    Canvas m(mid), back(Layout(256, 1, 24));
     ASSERT_TRUE(BitBlt(m.Dc(), 0, 0, 256, 1, src.Dc(), 0, 0, SRCCOPY));
     ASSERT_TRUE(BitBlt(back.Dc(), 0, 0, 256, 1, m.Dc(), 0, 0, SRCCOPY));
     int gBits = is565 ? 6 : 5;
@@ -301,9 +301,9 @@ TEST(BitBlt, SixteenBitChannelsTruncateAndReplicate) {
 }
 
 TEST(BitBlt, PaletteTargetsTakeTheNearestEntry) {
-  DibSpec spec = Spec(4, 1, 8);
-  spec.colors = {{0, 0, 0, 0}, {0, 0, 255, 0}, {0, 255, 0, 0}, {255, 255, 255, 0}};
-  Canvas pal(spec), src(Spec(4, 1, 32));
+  DibLayout layout = Layout(4, 1, 8);
+  layout.colors = {{0, 0, 0, 0}, {0, 0, 255, 0}, {0, 255, 0, 0}, {255, 255, 255, 0}};
+  Canvas pal(layout), src(Layout(4, 1, 32));
   src.SetValue(0, 0, 0x200000);  // dark red: black
   src.SetValue(1, 0, 0xC01010);  // red: the red entry
   src.SetValue(2, 0, 0x10E010);  // green
@@ -316,7 +316,7 @@ TEST(BitBlt, PaletteTargetsTakeTheNearestEntry) {
 }
 
 TEST(MaskBlt, MaskOneTakesTheForegroundRopAndZeroTheBackground) {
-  Canvas src(Spec(8, 2, 32)), dst(Spec(8, 2, 32));
+  Canvas src(Layout(8, 2, 32)), dst(Layout(8, 2, 32));
   FillCoordinates(src);
   FillValue(dst, kSentinel);
   const BYTE bits[2][2] = {{0xF0, 0}, {0x0F, 0}};
@@ -333,7 +333,7 @@ TEST(MaskBlt, MaskOneTakesTheForegroundRopAndZeroTheBackground) {
 }
 
 TEST(TransparentBlt, PixelsOfTheTransparentColourLeaveTheTarget) {
-  Canvas src(Spec(4, 4, 24)), dst(Spec(8, 8, 24));
+  Canvas src(Layout(4, 4, 24)), dst(Layout(8, 8, 24));
   FillCoordinates(src);
   src.SetValue(1, 1, 0xFF00FF);
   src.SetValue(2, 3, 0xFF00FF);
@@ -376,7 +376,7 @@ TEST(FrameRect, DrawsAOnePixelBorderWithTheBrush) {
 }
 
 TEST(FillRect, FillsUpToButExcludingTheRightAndBottomEdges) {
-  Canvas c(Spec(6, 6, 32));
+  Canvas c(Layout(6, 6, 32));
   FillValue(c, kSentinel);
   HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
   RECT r{1, 2, 4, 5};
@@ -391,7 +391,7 @@ TEST(FillRect, FillsUpToButExcludingTheRightAndBottomEdges) {
 }
 
 TEST(Lines, LineToExcludesItsEndPointAndMixModesApply) {
-  Canvas c(Spec(10, 10, 32));
+  Canvas c(Layout(10, 10, 32));
   FillValue(c, 0xFFFFFF);
   MoveToEx(c.Dc(), 1, 1, nullptr);
   LineTo(c.Dc(), 6, 1);
@@ -418,7 +418,7 @@ TEST(Lines, LineToExcludesItsEndPointAndMixModesApply) {
 }
 
 TEST(Lines, DashedPenLeavesGapsInTransparentMode) {
-  Canvas c(Spec(30, 1, 32));
+  Canvas c(Layout(30, 1, 32));
   FillValue(c, kSentinel);
   HPEN pen = CreatePen(PS_DASH, 1, RGB(0, 0, 0));
   HGDIOBJ old = SelectObject(c.Dc(), pen);
@@ -435,7 +435,7 @@ TEST(Lines, DashedPenLeavesGapsInTransparentMode) {
 }
 
 TEST(Rectangle, OutlineWithThePenInteriorWithTheBrush) {
-  Canvas c(Spec(8, 8, 32));
+  Canvas c(Layout(8, 8, 32));
   FillValue(c, kSentinel);
   HBRUSH brush = CreateSolidBrush(RGB(0, 0, 9));
   HGDIOBJ old = SelectObject(c.Dc(), brush);
@@ -460,10 +460,10 @@ TEST(Rectangle, OutlineWithThePenInteriorWithTheBrush) {
 }
 
 TEST(Pixels, SetPixelReportsTheColourItCouldSet) {
-  DibSpec spec = Spec(2, 2, 16);
-  spec.compression = BI_BITFIELDS;
-  spec.masks[0] = 0xF800, spec.masks[1] = 0x07E0, spec.masks[2] = 0x001F;
-  Canvas c(spec);
+  DibLayout layout = Layout(2, 2, 16);
+  layout.compression = BI_BITFIELDS;
+  layout.masks[0] = 0xF800, layout.masks[1] = 0x07E0, layout.masks[2] = 0x001F;
+  Canvas c(layout);
   EXPECT_EQ(SetPixel(c.Dc(), 0, 0, RGB(0x13, 0x57, 0x9B)), RGB(0x10, 0x55, 0x9C));
   EXPECT_EQ(GetPixel(c.Dc(), 0, 0), RGB(0x10, 0x55, 0x9C));
   EXPECT_EQ(GetPixel(c.Dc(), 2, 0), CLR_INVALID);
@@ -475,7 +475,7 @@ TEST(Pixels, SetPixelReportsTheColourItCouldSet) {
 }
 
 TEST(Clipping, ClipBoxAndRegionKinds) {
-  Canvas c(Spec(20, 10, 32));
+  Canvas c(Layout(20, 10, 32));
   RECT box{};
   EXPECT_EQ(GetClipBox(c.Dc(), &box), SIMPLEREGION);
   EXPECT_EQ(box.right, 20);

@@ -10,8 +10,8 @@ namespace {
 
 using test::Canvas;
 using test::CoordinateColor;
-using test::DibSpec;
-using test::Spec;
+using test::DibLayout;
+using test::Layout;
 
 BITMAPINFO Header(int width, int height, int bpp, DWORD compression = BI_RGB) {
   BITMAPINFO info{};

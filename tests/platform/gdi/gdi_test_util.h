@@ -11,7 +11,7 @@
 
 namespace win::test {
 
-struct DibSpec {
+struct DibLayout {
   int width = 1;
   int height = 1;  // negative: top-down
   int bpp = 32;
@@ -20,15 +20,15 @@ struct DibSpec {
   std::vector<RGBQUAD> colors;  // colour table for 8 bits or fewer
 };
 
-inline DibSpec Spec(int width, int height, int bpp) {
-  DibSpec s;
+inline DibLayout Layout(int width, int height, int bpp) {
+  DibLayout s;
   s.width = width;
   s.height = height;
   s.bpp = bpp;
   return s;
 }
 
-inline BITMAPINFO MakeInfo(const DibSpec& s) {
+inline BITMAPINFO MakeInfo(const DibLayout& s) {
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
   info.bmiHeader.biWidth = s.width;
@@ -51,8 +51,8 @@ class Canvas {
     dc_ = CreateCompatibleDC(nullptr);
     old_ = SelectObject(dc_, bitmap_);
   }
-  explicit Canvas(const DibSpec& spec) : spec_(spec) {
-    BITMAPINFO info = MakeInfo(spec);
+  explicit Canvas(const DibLayout& layout) : spec_(layout) {
+    BITMAPINFO info = MakeInfo(layout);
     bitmap_ = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits_, nullptr, 0);
     dc_ = CreateCompatibleDC(nullptr);
     old_ = SelectObject(dc_, bitmap_);
@@ -125,7 +125,7 @@ class Canvas {
   }
 
  private:
-  DibSpec spec_;
+  DibLayout spec_;
   HBITMAP bitmap_ = nullptr;
   void* bits_ = nullptr;
   HDC dc_ = nullptr;

@@ -7,8 +7,8 @@ namespace win {
 namespace {
 
 using test::Canvas;
-using test::DibSpec;
-using test::Spec;
+using test::DibLayout;
+using test::Layout;
 
 TEST(Dc, MemoryDcStartsWithTheDocumentedObjectsAndAttributes) {
   HDC dc = CreateCompatibleDC(nullptr);
@@ -72,7 +72,7 @@ TEST(Dc, SelectedBrushesAreDeletedWhenReleasedAndStockObjectsNever) {
 }
 
 TEST(Dc, SaveAndRestoreBringBackObjectsAttributesAndClip) {
-  Canvas c(Spec(10, 10, 32));
+  Canvas c(Layout(10, 10, 32));
   HDC dc = c.Dc();
   EXPECT_EQ(SaveDC(dc), 1);
   HBRUSH brush = CreateSolidBrush(RGB(9, 9, 9));
@@ -116,7 +116,7 @@ TEST(Describe, RowBytesOfDdbsAndDibSections) {
     EXPECT_EQ(bm.bmBits, nullptr);
     DeleteObject(ddb);
 
-    Canvas dib(Spec(c.width, 2, c.bpp));
+    Canvas dib(Layout(c.width, 2, c.bpp));
     ASSERT_EQ(GetObjectA(dib.Bitmap(), sizeof bm, &bm), int(sizeof bm));
     EXPECT_EQ(bm.bmWidthBytes, c.dibBytes) << c.bpp;
     EXPECT_NE(bm.bmBits, nullptr);
@@ -124,10 +124,10 @@ TEST(Describe, RowBytesOfDdbsAndDibSections) {
 }
 
 TEST(Describe, DibSectionDescriptionKeepsHeaderAndMasks) {
-  DibSpec spec = Spec(5, -3, 16);
-  spec.compression = BI_BITFIELDS;
-  spec.masks[0] = 0xF800, spec.masks[1] = 0x07E0, spec.masks[2] = 0x001F;
-  BITMAPINFO info = test::MakeInfo(spec);
+  DibLayout layout = Layout(5, -3, 16);
+  layout.compression = BI_BITFIELDS;
+  layout.masks[0] = 0xF800, layout.masks[1] = 0x07E0, layout.masks[2] = 0x001F;
+  BITMAPINFO info = test::MakeInfo(layout);
   void* bits = nullptr;
   HBITMAP bmp = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   ASSERT_NE(bmp, nullptr);
@@ -226,7 +226,7 @@ TEST(Bitmaps, CompatibleBitmapsTakeTheFormatOfTheDc) {
     EXPECT_EQ(ReleaseDC(nullptr, screen), 1);
   }
 
-  Canvas dib(Spec(3, -3, 8));
+  Canvas dib(Layout(3, -3, 8));
   HBITMAP section = CreateCompatibleBitmap(dib.Dc(), 6, 2);
   DIBSECTION ds{};
   EXPECT_EQ(GetObjectA(section, sizeof ds, &ds), int(sizeof ds));  // a DIB section again
@@ -421,9 +421,9 @@ TEST(Palettes, EightBitScreenDdbsIndexTheSystemPalette) {
 }
 
 TEST(Palettes, DibColorTableThroughTheDc) {
-  DibSpec spec = Spec(2, 1, 4);
-  spec.colors = {{0, 0, 0, 0}, {255, 255, 255, 0}};
-  Canvas c(spec);
+  DibLayout layout = Layout(2, 1, 4);
+  layout.colors = {{0, 0, 0, 0}, {255, 255, 255, 0}};
+  Canvas c(layout);
   RGBQUAD table[16]{};
   EXPECT_EQ(GetDIBColorTable(c.Dc(), 0, 16, table), 16u);
   EXPECT_EQ(table[1].rgbRed, 255);
@@ -434,7 +434,7 @@ TEST(Palettes, DibColorTableThroughTheDc) {
   EXPECT_EQ(SetDIBColorTable(c.Dc(), 1, 1, &green), 1u);
   EXPECT_EQ(GetPixel(c.Dc(), 0, 0), RGB(0, 255, 0));
   EXPECT_EQ(SetDIBColorTable(c.Dc(), 16, 1, &green), 0u);
-  Canvas wide(Spec(2, 1, 24));
+  Canvas wide(Layout(2, 1, 24));
   EXPECT_EQ(GetDIBColorTable(wide.Dc(), 0, 1, table), 0u);
 }
 
@@ -447,7 +447,7 @@ TEST(Palettes, PaletteColoursSelectDibTablesByIndex) {
   HPALETTE p = CreatePalette(&lp);
   HDC dc = CreateCompatibleDC(nullptr);
   SelectPalette(dc, p, FALSE);
-  BITMAPINFO info = test::MakeInfo(Spec(2, 1, 1));
+  BITMAPINFO info = test::MakeInfo(Layout(2, 1, 1));
   WORD indexes[2] = {1, 0};
   std::memcpy(info.bmiColors, indexes, sizeof indexes);
   void* bits = nullptr;

@@ -10,7 +10,7 @@ namespace win {
 namespace {
 
 using test::Canvas;
-using test::DibSpec;
+using test::DibLayout;
 using test::Random;
 
 struct Rgb {
@@ -19,17 +19,17 @@ struct Rgb {
 };
 
 // Colour of a source pixel as the test understands the format (independent of the GDI).
-Rgb SourceColor(const Canvas& c, const DibSpec& spec, int x, int y) {
+Rgb SourceColor(const Canvas& c, const DibLayout& layout, int x, int y) {
   std::uint32_t v = c.Value(x, y);
-  switch (spec.bpp) {
+  switch (layout.bpp) {
     case 1:
     case 4:
     case 8: {
-      const RGBQUAD& q = spec.colors[v];
+      const RGBQUAD& q = layout.colors[v];
       return {q.rgbRed, q.rgbGreen, q.rgbBlue};
     }
     case 16:
-      if (spec.compression == BI_BITFIELDS) {  // 5-6-5
+      if (layout.compression == BI_BITFIELDS) {  // 5-6-5
         int r = int(v >> 11 & 31), g = int(v >> 5 & 63), b = int(v & 31);
         return {r << 3 | r >> 2, g << 2 | g >> 4, b << 3 | b >> 2};
       } else {  // 5-5-5
@@ -37,7 +37,7 @@ Rgb SourceColor(const Canvas& c, const DibSpec& spec, int x, int y) {
         return {r << 3 | r >> 2, g << 3 | g >> 2, b << 3 | b >> 2};
       }
     default:
-      if (spec.compression == BI_BITFIELDS) {  // 10-10-10: the top 8 bits of each channel
+      if (layout.compression == BI_BITFIELDS) {  // 10-10-10: the top 8 bits of each channel
         return {int(v >> 22 & 255), int(v >> 12 & 255), int(v >> 2 & 255)};
       }
       return {int(v >> 16 & 255), int(v >> 8 & 255), int(v & 255)};
@@ -49,13 +49,13 @@ Rgb TargetColor24(const Canvas& c, int x, int y) {
   return {int(v >> 16 & 255), int(v >> 8 & 255), int(v & 255)};
 }
 
-void FillRandom(const Canvas& c, const DibSpec& spec, Random& random) {
+void FillRandom(const Canvas& c, const DibLayout& layout, Random& random) {
   for (int y = 0; y < c.Height(); ++y) {
     for (int x = 0; x < c.Width(); ++x) {
       std::uint32_t v = random.Next();
-      if (spec.bpp <= 8) v %= std::uint32_t(spec.colors.size());
-      if (spec.bpp == 16) v &= spec.compression == BI_BITFIELDS ? 0xFFFF : 0x7FFF;
-      if (spec.bpp == 24) v &= 0xFFFFFF;
+      if (layout.bpp <= 8) v %= std::uint32_t(layout.colors.size());
+      if (layout.bpp == 16) v &= layout.compression == BI_BITFIELDS ? 0xFFFF : 0x7FFF;
+      if (layout.bpp == 24) v &= 0xFFFFFF;
       c.SetValue(x, y, v);
     }
   }
@@ -65,7 +65,7 @@ void FillRandom(const Canvas& c, const DibSpec& spec, Random& random) {
 // with the target pixel's footprint [dx*w/W, (dx+1)*w/W) x [dy*h/H, (dy+1)*h/H), in doubles.
 // Means within rounding noise of a half are settled exactly with integers (lengths scaled by
 // W and H).
-Rgb AreaAverage(const Canvas& src, const DibSpec& spec, int w, int h, int W, int H, int dx,
+Rgb AreaAverage(const Canvas& src, const DibLayout& layout, int w, int h, int W, int H, int dx,
                 int dy) {
   double x0 = double(dx) * w / W, x1 = double(dx + 1) * w / W;
   double y0 = double(dy) * h / H, y1 = double(dy + 1) * h / H;
@@ -79,7 +79,7 @@ Rgb AreaAverage(const Canvas& src, const DibSpec& spec, int w, int h, int W, int
           0LL, std::min((sx + 1LL) * W, (dx + 1LL) * w) - std::max(1LL * sx * W, 1LL * dx * w));
       long long iy = std::max(
           0LL, std::min((sy + 1LL) * H, (dy + 1LL) * h) - std::max(1LL * sy * H, 1LL * dy * h));
-      Rgb c = SourceColor(src, spec, sx, sy);
+      Rgb c = SourceColor(src, layout, sx, sy);
       int ch[3] = {c.r, c.g, c.b};
       for (int k = 0; k < 3; ++k) {
         sum[k] += ox * oy * ch[k];
@@ -101,8 +101,8 @@ Rgb AreaAverage(const Canvas& src, const DibSpec& spec, int w, int h, int W, int
   return {out[0], out[1], out[2]};
 }
 
-DibSpec SourceSpec(int bpp, int width, int height, Random& random) {
-  DibSpec s;
+DibLayout SourceSpec(int bpp, int width, int height, Random& random) {
+  DibLayout s;
   s.width = width;
   s.height = height;
   s.bpp = bpp;
@@ -138,7 +138,7 @@ TEST_P(HalftoneReference, MatchesTheAreaAverageChannelForChannel) {
     int h = round % 4 == 1 ? 1 : random.Range(1, 37);
     int W = round % 5 == 2 ? 1 : random.Range(1, 41);
     int H = round % 7 == 3 ? 1 : random.Range(1, 41);
-    DibSpec s = SourceSpec(f.bpp, w, (round % 2 ? -h : h), random);
+    DibLayout s = SourceSpec(f.bpp, w, (round % 2 ? -h : h), random);
     s.compression = f.compression;
     if (f.compression == BI_BITFIELDS && f.bpp == 16) {
       s.masks[0] = 0xF800, s.masks[1] = 0x07E0, s.masks[2] = 0x001F;
@@ -148,7 +148,7 @@ TEST_P(HalftoneReference, MatchesTheAreaAverageChannelForChannel) {
     Canvas src(s);
     ASSERT_NE(src.Bitmap(), nullptr);
     FillRandom(src, s, random);
-    DibSpec t;
+    DibLayout t;
     t.width = W;
     t.height = round % 3 ? H : -H;
     t.bpp = 24;
@@ -178,19 +178,19 @@ INSTANTIATE_TEST_SUITE_P(Formats, HalftoneReference,
 // background-colour rule into a monochrome bitmap.
 TEST(Halftone, EveryTargetFormatReceivesTheAverage) {
   Random random(77);
-  DibSpec s = SourceSpec(24, 19, 14, random);
+  DibLayout s = SourceSpec(24, 19, 14, random);
   Canvas src(s);
   FillRandom(src, s, random);
-  Canvas exact(test::Spec(6, 5, 24));
+  Canvas exact(test::Layout(6, 5, 24));
   SetStretchBltMode(exact.Dc(), HALFTONE);
   ASSERT_TRUE(StretchBlt(exact.Dc(), 0, 0, 6, 5, src.Dc(), 0, 0, 19, 14, SRCCOPY));
 
-  DibSpec palette = test::Spec(6, 5, 8);
+  DibLayout palette = test::Layout(6, 5, 8);
   for (int i = 0; i < 256; ++i) palette.colors.push_back({BYTE(i), BYTE(255 - i), BYTE(i * 7), 0});
-  DibSpec hi = test::Spec(6, -5, 16);
+  DibLayout hi = test::Layout(6, -5, 16);
   hi.compression = BI_BITFIELDS;
   hi.masks[0] = 0xF800, hi.masks[1] = 0x07E0, hi.masks[2] = 0x001F;
-  Canvas wide(test::Spec(6, 5, 32)), pal(palette), high(hi);
+  Canvas wide(test::Layout(6, 5, 32)), pal(palette), high(hi);
   HBITMAP mono = CreateBitmap(6, 5, 1, 1, nullptr);
   Canvas bw(mono);
   // The source's background colour is one of the averages, so the mono target has it white.
@@ -223,10 +223,10 @@ TEST(Halftone, LongFootprintsMatchTheAreaAverage) {
   Random random(99);
   const int sizes[][4] = {{3, 700, 1, 2}, {700, 2, 3, 1}, {5, 1031, 2, 3}};
   for (const auto& c : sizes) {
-    DibSpec s = SourceSpec(24, c[0], c[1], random);
+    DibLayout s = SourceSpec(24, c[0], c[1], random);
     Canvas src(s);
     FillRandom(src, s, random);
-    DibSpec t;
+    DibLayout t;
     t.width = c[2];
     t.height = c[3];
     t.bpp = 24;
@@ -246,7 +246,7 @@ TEST(Halftone, LongFootprintsMatchTheAreaAverage) {
 TEST(Halftone, SixteenBitScreenTruncatesAndWidensByReplication) {
   test::ScreenDepthScope depth(16);
   Random random(5);
-  DibSpec s = SourceSpec(24, 23, 17, random);
+  DibLayout s = SourceSpec(24, 23, 17, random);
   Canvas src(s);
   FillRandom(src, s, random);
   HDC screen = GetDC(nullptr);
@@ -286,10 +286,10 @@ TEST(Halftone, SixteenBitScreenTruncatesAndWidensByReplication) {
 // nothing outside it changes.
 TEST(Halftone, ClippingSelectsPixelsWithoutChangingThem) {
   Random random(17);
-  DibSpec s = SourceSpec(32, 31, 29, random);
+  DibLayout s = SourceSpec(32, 31, 29, random);
   Canvas src(s);
   FillRandom(src, s, random);
-  DibSpec t = test::Spec(13, 11, 32);
+  DibLayout t = test::Layout(13, 11, 32);
   Canvas whole(t), clipped(t);
   for (int y = 0; y < 11; ++y) {
     for (int x = 0; x < 13; ++x) clipped.SetValue(x, y, 0xABCDEF);
@@ -312,10 +312,10 @@ TEST(Halftone, ClippingSelectsPixelsWithoutChangingThem) {
 // Opposite signs of the two widths (or heights) mirror the picture.
 TEST(Halftone, NegativeExtentMirrors) {
   Random random(23);
-  DibSpec s = SourceSpec(24, 17, 13, random);
+  DibLayout s = SourceSpec(24, 17, 13, random);
   Canvas src(s);
   FillRandom(src, s, random);
-  DibSpec t = test::Spec(7, 5, 24);
+  DibLayout t = test::Layout(7, 5, 24);
   Canvas plain(t), mirrored(t), flipped(t);
   for (HDC dc : {plain.Dc(), mirrored.Dc(), flipped.Dc()}) SetStretchBltMode(dc, HALFTONE);
   ASSERT_TRUE(StretchBlt(plain.Dc(), 0, 0, 7, 5, src.Dc(), 0, 0, 17, 13, SRCCOPY));
@@ -332,10 +332,10 @@ TEST(Halftone, NegativeExtentMirrors) {
 // Target pixels whose footprint leaves the source bitmap are not drawn.
 TEST(Halftone, FootprintsOutsideTheSourceAreSkipped) {
   Random random(31);
-  DibSpec s = SourceSpec(24, 10, 10, random);
+  DibLayout s = SourceSpec(24, 10, 10, random);
   Canvas src(s);
   FillRandom(src, s, random);
-  DibSpec t = test::Spec(4, 4, 24);
+  DibLayout t = test::Layout(4, 4, 24);
   Canvas dst(t);
   for (int y = 0; y < 4; ++y) {
     for (int x = 0; x < 4; ++x) dst.SetValue(x, y, 0x123456);
@@ -355,12 +355,12 @@ TEST(ColorOnColor, PicksTheNearestPixelByFormula) {
   for (int round = 0; round < 30; ++round) {
     int w = random.Range(1, 40), h = random.Range(1, 40);
     int W = random.Range(1, 60), H = random.Range(1, 60);
-    DibSpec s = test::Spec(w, h, 32);
+    DibLayout s = test::Layout(w, h, 32);
     Canvas src(s);
     for (int y = 0; y < h; ++y) {
       for (int x = 0; x < w; ++x) src.SetValue(x, y, test::CoordinateColor(x, y));
     }
-    DibSpec t = test::Spec(W, -H, 32);
+    DibLayout t = test::Layout(W, -H, 32);
     Canvas dst(t);
     SetStretchBltMode(dst.Dc(), COLORONCOLOR);
     ASSERT_TRUE(StretchBlt(dst.Dc(), 0, 0, W, H, src.Dc(), 0, 0, w, h, SRCCOPY));
@@ -381,12 +381,12 @@ TEST(BlackOnWhite, ReductionCombinesEliminatedPixels) {
   Random random(43);
   for (int mode : {BLACKONWHITE, WHITEONBLACK}) {
     int w = 23, h = 19, W = 7, H = 5;
-    DibSpec s = test::Spec(w, h, 24);
+    DibLayout s = test::Layout(w, h, 24);
     Canvas src(s);
     for (int y = 0; y < h; ++y) {
       for (int x = 0; x < w; ++x) src.SetValue(x, y, random.Next() & 0xFFFFFF);
     }
-    DibSpec t = test::Spec(W, H, 24);
+    DibLayout t = test::Layout(W, H, 24);
     Canvas dst(t);
     EXPECT_EQ(SetStretchBltMode(dst.Dc(), mode), BLACKONWHITE);
     ASSERT_TRUE(StretchBlt(dst.Dc(), 0, 0, W, H, src.Dc(), 0, 0, w, h, SRCCOPY));
@@ -436,13 +436,13 @@ TEST(BlackOnWhite, ThinBlackLinesSurviveMonochromeReduction) {
 }
 
 TEST(StretchBlt, EqualSizesCopyLikeBitBltInEveryMode) {
-  DibSpec s = test::Spec(9, 6, 24);
+  DibLayout s = test::Layout(9, 6, 24);
   Canvas src(s);
   for (int y = 0; y < 6; ++y) {
     for (int x = 0; x < 9; ++x) src.SetValue(x, y, test::CoordinateColor(x, y));
   }
   for (int mode : {BLACKONWHITE, WHITEONBLACK, COLORONCOLOR, HALFTONE}) {
-    DibSpec t = test::Spec(9, 6, 24);
+    DibLayout t = test::Layout(9, 6, 24);
     Canvas dst(t);
     SetStretchBltMode(dst.Dc(), mode);
     ASSERT_TRUE(StretchBlt(dst.Dc(), 0, 0, 9, 6, src.Dc(), 0, 0, 9, 6, SRCCOPY));
@@ -455,7 +455,8 @@ TEST(StretchBlt, EqualSizesCopyLikeBitBltInEveryMode) {
 // Enlarging part of a bitmap over itself reads the original pixels, as from a copy.
 TEST(StretchBlt, OntoItselfReadsTheOriginal) {
   for (int mode : {COLORONCOLOR, HALFTONE}) {
-    Canvas self(test::Spec(8, 8, 32)), copy(test::Spec(8, 8, 32)), expected(test::Spec(8, 8, 32));
+    Canvas self(test::Layout(8, 8, 32)), copy(test::Layout(8, 8, 32)),
+        expected(test::Layout(8, 8, 32));
     for (int y = 0; y < 8; ++y) {
       for (int x = 0; x < 8; ++x) {
         self.SetValue(x, y, test::CoordinateColor(x, y));

@@ -15,7 +15,7 @@ namespace {
 using win::DriveMapping;
 
 struct SpecCase {
-  const char* spec;
+  const char* layout;
   std::vector<DriveMapping> table;
   const char* why;
 };
@@ -23,7 +23,7 @@ struct SpecCase {
 class DriveSpec : public testing::TestWithParam<SpecCase> {};
 
 TEST_P(DriveSpec, Parses) {
-  EXPECT_EQ(win::ParseDriveSpec(GetParam().spec), GetParam().table) << GetParam().why;
+  EXPECT_EQ(win::ParseDriveList(GetParam().layout), GetParam().table) << GetParam().why;
 }
 
 INSTANTIATE_TEST_SUITE_P(
