@@ -95,7 +95,10 @@ HENHMETAFILE SetEnhMetaFileBits(UINT size, const BYTE* data) {
   return Register(metafile);
 }
 
-UINT GetEnhMetaFileBits(HENHMETAFILE metafile, UINT size, BYTE* buffer) {
+// The bits of either kind of metafile: their size when buffer is null, else copied into a
+// buffer that must hold them all.
+template <typename Handle>
+UINT CopyMetafileBits(Handle metafile, UINT size, void* buffer) {
   if (!IsLive(metafile)) {
     SetLastError(ERROR_INVALID_HANDLE);
     return 0;
@@ -108,6 +111,10 @@ UINT GetEnhMetaFileBits(HENHMETAFILE metafile, UINT size, BYTE* buffer) {
   }
   std::memcpy(buffer, metafile->bits.data(), length);
   return length;
+}
+
+UINT GetEnhMetaFileBits(HENHMETAFILE metafile, UINT size, BYTE* buffer) {
+  return CopyMetafileBits(metafile, size, buffer);
 }
 
 UINT GetEnhMetaFileHeader(HENHMETAFILE metafile, UINT size, ENHMETAHEADER* header) {
@@ -163,18 +170,7 @@ HMETAFILE SetMetaFileBitsEx(UINT size, const BYTE* data) {
 }
 
 UINT GetMetaFileBitsEx(HMETAFILE metafile, UINT size, void* buffer) {
-  if (!IsLive(metafile)) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return 0;
-  }
-  const UINT length = static_cast<UINT>(metafile->bits.size());
-  if (buffer == nullptr) return length;
-  if (size < length) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-  }
-  std::memcpy(buffer, metafile->bits.data(), length);
-  return length;
+  return CopyMetafileBits(metafile, size, buffer);
 }
 
 BOOL DeleteMetaFile(HMETAFILE metafile) {
