@@ -286,16 +286,6 @@ TEST(JpegDecode, FourComponentDataComesOutAsColour) {
 
 // --- Failures ---------------------------------------------------------------------------------
 
-template <typename E, typename F>
-std::string MessageOf(F&& f) {
-  try {
-    f();
-  } catch (const E& e) {
-    return e.Message();
-  }
-  return "(no exception)";
-}
-
 TEST(JpegErrors, HeaderFailuresCarryReleaseSixNumbers) {
   struct {
     const char* name;

@@ -81,16 +81,6 @@ bool IsProgressive(const Bytes& jpeg) {
   return false;
 }
 
-template <typename E, typename F>
-std::string MessageOf(F&& f) {
-  try {
-    f();
-  } catch (const E& e) {
-    return e.Message();
-  }
-  return "(no exception)";
-}
-
 // Counts the notifications an image sends.
 struct Events {
   int changes = 0;

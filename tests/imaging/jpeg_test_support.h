@@ -315,4 +315,15 @@ inline Bytes WithClaimedSize(Bytes jpeg, int width, int height) {
   return jpeg;
 }
 
+// The message of the E that f raises, or "(no exception)".
+template <typename E, typename F>
+std::string MessageOf(F&& f) {
+  try {
+    f();
+  } catch (const E& e) {
+    return e.Message();
+  }
+  return "(no exception)";
+}
+
 }  // namespace jpegtest
