@@ -13,6 +13,7 @@
 #include "platform/gdi/gdi.h"
 #include "platform/user/clipboard.h"
 #include "runtime/stream.h"
+#include "tests/imaging/bitmap_test_support.h"
 #include "thumbs/stretch.h"
 #include "thumbs/thumbnail_maker.h"
 
@@ -31,20 +32,10 @@ void ExpectNoHandleGrowth(const std::function<void()>& work) {
   }
 }
 
-void Paint(TBitmap& bitmap, int width, int height) {
-  bitmap.SetColorDepth(TColorDepth::Depth24);
-  bitmap.SetWidth(width);
-  bitmap.SetHeight(height);
-  for (int y = 0; y < height; ++y) {
-    std::uint8_t* row = bitmap.RowPointer(y);
-    for (int x = 0; x < 3 * width; ++x) row[x] = std::uint8_t(x * 3 + y);
-  }
-}
-
 TEST(GdiHandles, BitmapsAndCanvasesReleaseWhatTheyCreate) {
   ExpectNoHandleGrowth([] {
     TBitmap a;
-    Paint(a, 40, 30);
+    bitmap_test::MakeCoded24(a, 40, 30);
     TBitmap b;
     b.CopyFrom(&a);                                // shared
     b.Canvas().FillRect(win::RECT{0, 0, 10, 10});  // copy on write
@@ -71,7 +62,7 @@ TEST(GdiHandles, BitmapsAndCanvasesReleaseWhatTheyCreate) {
 TEST(GdiHandles, BmpAndJpegCodingReleaseWhatTheyCreate) {
   ExpectNoHandleGrowth([] {
     TBitmap source;
-    Paint(source, 33, 21);
+    bitmap_test::MakeCoded24(source, 33, 21);
     TMemoryStream bmp;
     source.WriteToStream(bmp);
     bmp.SetPosition(0);
@@ -94,7 +85,7 @@ TEST(GdiHandles, BmpAndJpegCodingReleaseWhatTheyCreate) {
 TEST(GdiHandles, ThumbnailsAndTheClipboardReleaseWhatTheyCreate) {
   ExpectNoHandleGrowth([] {
     TBitmap pixels;
-    Paint(pixels, 64, 48);
+    bitmap_test::MakeCoded24(pixels, 64, 48);
     auto jpeg = std::make_unique<TJPEGImage>();
     jpeg->CopyFrom(&pixels);
     TPicture source, view;

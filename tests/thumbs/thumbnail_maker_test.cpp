@@ -13,6 +13,7 @@
 #include "imaging/picture.h"
 #include "platform/kernel/kernel.h"
 #include "runtime/exceptions.h"
+#include "tests/imaging/bitmap_test_support.h"
 #include "thumbs/engine.h"
 #include "thumbs/output_name.h"
 
@@ -35,20 +36,10 @@ class ThumbnailMakerTest : public testing::Test {
   }
   void TearDown() override { fs::remove_all(hostDir_); }
 
-  // Writes a width x height JPEG whose pixels vary, so a wrong stretch shows.
+  // Writes a width x height JPEG of a coordinate-coded picture (never white).
   AnsiString MakeJpeg(const std::string& name, int width, int height, bool progressive = false) {
     TBitmap bitmap;
-    bitmap.SetColorDepth(TColorDepth::Depth24);
-    bitmap.SetWidth(width);
-    bitmap.SetHeight(height);
-    for (int y = 0; y < height; ++y) {
-      std::uint8_t* row = bitmap.RowPointer(y);
-      for (int x = 0; x < width; ++x) {
-        row[3 * x] = std::uint8_t(x * 7);
-        row[3 * x + 1] = std::uint8_t(y * 5);
-        row[3 * x + 2] = std::uint8_t(40 + (x + y) % 100);
-      }
-    }
+    bitmap_test::MakeCoded24(bitmap, width, height);
     TJPEGImage jpeg;
     jpeg.CopyFrom(&bitmap);
     jpeg.SetMultiScan(progressive);
@@ -144,7 +135,7 @@ TEST_F(ThumbnailMakerTest, OutermostPixelsAreWhiteAndTheInsideIsThePicture) {
     EXPECT_TRUE(isWhite(0, y)) << y;
     EXPECT_TRUE(isWhite(199, y)) << y;
   }
-  EXPECT_FALSE(isWhite(100, 66));  // the picture's green and red never reach 255 together
+  EXPECT_FALSE(isWhite(100, 66));  // the coded picture stays below 240 in every channel
 }
 
 TEST_F(ThumbnailMakerTest, BadWidthTextFailsAndLeavesTheViewAlone) {
