@@ -6,6 +6,7 @@
 #include <cmath>
 #include <csetjmp>
 #include <cstdio>  // jpeglib.h needs FILE and size_t declared first
+#include <cstring>
 #include <exception>
 #include <limits>
 #include <utility>
@@ -118,10 +119,12 @@ struct CodecContext {
     JOCTET buffer[kBlockSize];
   } destination;
 
-  // Four-component data is read as CMYK and converted per row; Adobe writers store it
-  // inverted.
+  // Four-component data is read as CMYK and converted per row.
   bool cmyk = false;
-  bool adobeInverted = false;
+  TOrientation orientation = TOrientation::TopLeft;
+  // The upright size of the picture being decoded, once known: failures for want of memory
+  // name it.
+  win::SIZE pictureSize{0, 0};
 
   j_common_ptr Common() {
     return decoding ? reinterpret_cast<j_common_ptr>(&decompress)
@@ -183,6 +186,10 @@ void ProgressMonitor(j_common_ptr cinfo) {
   CodecContext& context = ContextOf(cinfo);
   bool failed = false;
   try {
+    // The library calls the monitor as each scan begins, so a forged file with thousands of
+    // scans is stopped here, long before it has cost minutes and gigabytes.
+    if (context.decoding && context.decompress.input_scan_number > kMaxScans)
+      throw EJPEG(Format(strings::kJPEGTooManyScans, kMaxScans));
     context.Relay();
   } catch (...) {
     context.pending = std::current_exception();
@@ -303,36 +310,95 @@ std::vector<win::PALETTEENTRY> PaletteFromQuantizer(const jpeg_decompress_struct
 
 // --- Rows ------------------------------------------------------------------------------
 
-// One CMYK row to blue, green, red. Adobe's writers store the inks inverted (255 = none).
-void CmykToBgr(const JSAMPLE* in, std::uint8_t* out, JDIMENSION width, bool inverted) {
+// One CMYK row to blue, green, red. The inks are taken as Adobe's writers store them,
+// inverted (255 = no ink), whether or not the file carries Adobe's marker: files without it
+// come from the same writers with the marker stripped, and read as plain inks they would
+// print nearly black.
+void CmykToBgr(const JSAMPLE* in, std::uint8_t* out, JDIMENSION width) {
   const auto mul = [](unsigned a, unsigned b) {
     return static_cast<std::uint8_t>((a * b + 127) / 255);
   };
   for (JDIMENSION x = 0; x < width; ++x, in += 4, out += 3) {
-    unsigned c = in[0], m = in[1], y = in[2], k = in[3];
-    if (!inverted) {
-      c = 255 - c;
-      m = 255 - m;
-      y = 255 - y;
-      k = 255 - k;
-    }
+    const unsigned c = in[0], m = in[1], y = in[2], k = in[3];
     out[0] = mul(y, k);
     out[1] = mul(m, k);
     out[2] = mul(c, k);
   }
 }
 
-// Reads the rows of one output pass from row 0 on, one row per library call.
-void ReadRows(CodecContext& context, const RowSpan& rows, JSAMPLE* scratch) {
+// Copies a row of pixels to where the orientation puts them (a column when it turns).
+template <int kBytes>
+void PlacePixels(const std::uint8_t* in, std::uint8_t* out, std::ptrdiff_t step, JDIMENSION n) {
+  for (JDIMENSION x = 0; x < n; ++x, in += kBytes, out += step) std::memcpy(out, in, kBytes);
+}
+
+// The buffers a row passes through when it cannot go straight into its place.
+struct RowScratch {
+  std::vector<JSAMPLE> samples;   // as the library delivers it
+  std::vector<std::uint8_t> bgr;  // converted from CMYK
+};
+
+// Reads the rows of one output pass from row 0 on, one row per library call. Rows of a
+// picture stored upright (or only flipped top to bottom) go straight into their place;
+// others pass through the scratch row.
+void ReadRows(CodecContext& context, const RowSpan& rows, RowScratch& scratch) {
   jpeg_decompress_struct& d = context.decompress;
+  const int bytes = d.quantize_colors ? 1 : 3;
+  const TPlacement place = PlacementFor(context.orientation, static_cast<int>(d.output_width),
+                                        static_cast<int>(d.output_height), bytes, rows.step);
+  const bool inOrder = place.pixelStep == bytes;
+  const bool direct = inOrder && !context.cmyk;
   Guarded(context, [&] {
     while (d.output_scanline < d.output_height) {
-      std::uint8_t* row = rows.row0 + static_cast<std::ptrdiff_t>(d.output_scanline) * rows.step;
-      JSAMPROW target = context.cmyk ? scratch : row;
+      std::uint8_t* start = rows.row0 + place.RowStart(static_cast<int>(d.output_scanline));
+      JSAMPROW target = direct ? start : scratch.samples.data();
       if (jpeg_read_scanlines(&d, &target, 1) != 1) break;
-      if (context.cmyk) CmykToBgr(scratch, row, d.output_width, context.adobeInverted);
+      if (direct) continue;
+      const std::uint8_t* pixels = target;
+      if (context.cmyk) {
+        std::uint8_t* converted = inOrder ? start : scratch.bgr.data();
+        CmykToBgr(target, converted, d.output_width);
+        if (inOrder) continue;
+        pixels = converted;
+      }
+      if (bytes == 1) {
+        PlacePixels<1>(pixels, start, place.pixelStep, d.output_width);
+      } else {
+        PlacePixels<3>(pixels, start, place.pixelStep, d.output_width);
+      }
     }
   });
+}
+
+// A band of stored rows [top, bottom) over the whole width, as the upright picture's
+// rectangle (a band of columns when the orientation turns the picture).
+win::RECT UprightBand(TOrientation o, win::LONG top, win::LONG bottom, win::LONG width,
+                      win::LONG height) {
+  // Corners on the pixel grid: mirroring takes x to width - x.
+  const auto map = [&](win::LONG x, win::LONG y) -> win::POINT {
+    switch (o) {
+      case TOrientation::TopRight:
+        return {width - x, y};
+      case TOrientation::BottomRight:
+        return {width - x, height - y};
+      case TOrientation::BottomLeft:
+        return {x, height - y};
+      case TOrientation::LeftTop:
+        return {y, x};
+      case TOrientation::RightTop:
+        return {height - y, x};
+      case TOrientation::RightBottom:
+        return {height - y, width - x};
+      case TOrientation::LeftBottom:
+        return {y, width - x};
+      case TOrientation::TopLeft:
+        break;
+    }
+    return {x, y};
+  };
+  const win::POINT a = map(0, top);
+  const win::POINT b = map(width, bottom);
+  return {std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
 }
 
 // Bytes of a bottom-up DIB of this size: rows padded to 32 bits.
@@ -353,6 +419,10 @@ void CodecContext::RaiseFailure() {
   // allocator raised "Out of memory" itself before the library saw a failure.
   const bool allocationFailed =
       code == JERR_OUT_OF_MEMORY && (error.msg_parm.i[0] == 2 || error.msg_parm.i[0] == 4);
+  // Past the budget: the picture is too large for this program, which is what to tell.
+  if (code == JERR_NO_BACKING_STORE && pictureSize.cx > 0)
+    throw EOutOfMemory(Format(strings::kJPEGTooLarge, static_cast<int>(pictureSize.cx),
+                              static_cast<int>(pictureSize.cy)));
   if (allocationFailed || code == JERR_NO_BACKING_STORE) throw EOutOfMemory();
   throw EJPEG(Format(strings::kJPEGError, ReleaseSixCode(code)));
 }
@@ -367,10 +437,13 @@ void CodecContext::Relay() {
   if (previous == 0) return;
 
   win::RECT r{0, 0, 0, 0};
+  bool redrawNow = false;
   if (decoding) {
-    r = {0, lastRow, static_cast<win::LONG>(decompress.output_width),
-         static_cast<win::LONG>(decompress.output_scanline)};
-    if (r.bottom < lastRow) r.bottom = static_cast<win::LONG>(decompress.output_height);
+    win::LONG bottom = static_cast<win::LONG>(decompress.output_scanline);
+    if (bottom < lastRow) bottom = static_cast<win::LONG>(decompress.output_height);
+    redrawNow = bottom - lastRow >= 4;
+    r = UprightBand(orientation, lastRow, bottom, static_cast<win::LONG>(decompress.output_width),
+                    static_cast<win::LONG>(decompress.output_height));
   }
   double done = progress.completed_passes;
   if (progress.pass_limit > 0)
@@ -380,7 +453,7 @@ void CodecContext::Relay() {
   if (percent == lastPercent) return;
   lastPercent = percent;
   if (decoding) lastRow = static_cast<int>(decompress.output_scanline);
-  listener->CodecProgress(static_cast<std::uint8_t>(percent), r.bottom - r.top >= 4, r);
+  listener->CodecProgress(static_cast<std::uint8_t>(percent), redrawNow, r);
 }
 
 void CodecContext::Close() {
@@ -437,7 +510,25 @@ Decoder::~Decoder() {
 
 void Decoder::ReadHeader() {
   CodecContext& context = *context_;
-  Guarded(context, [&] { jpeg_read_header(&context.decompress, TRUE); });
+  Guarded(context, [&] {
+    // APP1 holds the EXIF block with the orientation.
+    jpeg_save_markers(&context.decompress, JPEG_APP0 + 1, 0xFFFF);
+    jpeg_read_header(&context.decompress, TRUE);
+  });
+}
+
+TOrientation Decoder::ExifOrientation() const {
+  // The first EXIF block counts, as in every viewer; other APP1 blocks (XMP) are skipped.
+  for (jpeg_saved_marker_ptr m = context_->decompress.marker_list; m != nullptr; m = m->next) {
+    if (m->marker != JPEG_APP0 + 1 || m->data_length < 6) continue;
+    if (std::memcmp(m->data, "Exif\0\0", 6) != 0) continue;
+    return jpeg::ExifOrientation(m->data, m->data_length);
+  }
+  return TOrientation::TopLeft;
+}
+
+void Decoder::SetOrientation(TOrientation orientation) {
+  context_->orientation = orientation;
 }
 
 int Decoder::ImageWidth() const {
@@ -465,7 +556,6 @@ void Decoder::Configure(const TJPEGSettings& settings) {
   // A 24-bit bitmap cannot take four bytes per pixel: such data is read as CMYK and
   // converted, never quantized.
   context.cmyk = d.jpeg_color_space == JCS_CMYK || d.jpeg_color_space == JCS_YCCK;
-  context.adobeInverted = context.cmyk && d.saw_Adobe_marker;
   if (context.cmyk) {
     d.out_color_space = JCS_CMYK;
   } else {
@@ -539,19 +629,35 @@ void Decode(Decoder& decoder, DecodeTarget& target) {
   CodecContext& context = *decoder.context_;
   jpeg_decompress_struct& d = context.decompress;
 
-  // The pixels must fit before the library or the caller allocate anything for them.
-  const win::SIZE size = decoder.OutputSize();
+  // The pixels must fit before the library or the caller allocate anything for them, and
+  // the library's whole-image buffers (the coefficients of a progressive file, the picture
+  // kept for two-pass quantizing) get only what the pixels leave of the budget: the two are
+  // alive at the same time.
+  const win::SIZE stored = decoder.OutputSize();
+  const bool swaps = SwapsAxes(context.orientation);
+  const win::SIZE upright = swaps ? win::SIZE{stored.cy, stored.cx} : stored;
+  context.pictureSize = upright;
   const int outputBytes = decoder.EightBitOutput() ? 1 : 3;
-  if (PixelBytes(size.cx, size.cy, outputBytes * 8) > MemoryLimit()) throw EOutOfMemory();
+  const std::int64_t budget = MemoryLimit();
+  const std::int64_t pixelBytes = PixelBytes(upright.cx, upright.cy, outputBytes * 8);
+  if (pixelBytes > budget)
+    throw EOutOfMemory(
+        Format(strings::kJPEGTooLarge, static_cast<int>(upright.cx), static_cast<int>(upright.cy)));
+  // 0 would mean no limit at all to the library.
+  d.mem->max_memory_to_use = static_cast<long>(std::max<std::int64_t>(budget - pixelBytes, 1));
 
   Guarded(context, [&] { jpeg_start_decompress(&d); });
   const int expectedComponents = context.cmyk ? 4 : outputBytes;
   if (d.output_components != expectedComponents)
     throw EJPEG(Format(strings::kJPEGError, static_cast<int>(JERR_CONVERSION_NOTIMPL)));
 
-  std::vector<JSAMPLE> scratch(context.cmyk ? std::size_t{d.output_width} * 4 : 0);
+  RowScratch scratch;
+  scratch.samples.resize(std::size_t{d.output_width} *
+                         static_cast<std::size_t>(d.output_components));
+  if (context.cmyk) scratch.bgr.resize(std::size_t{d.output_width} * 3);
   RowSpan rows =
-      target.SizeKnown(static_cast<int>(d.output_width), static_cast<int>(d.output_height));
+      swaps ? target.SizeKnown(static_cast<int>(d.output_height), static_cast<int>(d.output_width))
+            : target.SizeKnown(static_cast<int>(d.output_width), static_cast<int>(d.output_height));
 
   if (d.buffered_image) {
     // Each scan as it arrives, quickly, so a viewer can show the picture sharpening.
@@ -559,7 +665,7 @@ void Decode(Decoder& decoder, DecodeTarget& target) {
       Guarded(context, [&] { jpeg_start_output(&d, d.input_scan_number); });
       if (context.progress.completed_passes == 0 && d.colormap != nullptr)
         rows = target.PaletteReady(PaletteFromQuantizer(d), true);
-      ReadRows(context, rows, scratch.data());
+      ReadRows(context, rows, scratch);
       Guarded(context, [&] { jpeg_finish_output(&d); });
     }
     d.dct_method = context.finalDctMethod;
@@ -572,7 +678,7 @@ void Decode(Decoder& decoder, DecodeTarget& target) {
   }
   if ((!d.buffered_image || context.finalTwoPass) && d.colormap != nullptr)
     rows = target.PaletteReady(PaletteFromQuantizer(d), false);
-  ReadRows(context, rows, scratch.data());
+  ReadRows(context, rows, scratch);
   Guarded(context, [&] {
     if (d.buffered_image) jpeg_finish_output(&d);
     jpeg_finish_decompress(&d);

@@ -14,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+#include "imaging/jpeg_orientation.h"
 #include "platform/gdi/gdi.h"
 #include "runtime/stream.h"
 
@@ -44,8 +45,14 @@ inline constexpr std::uint32_t kProgressInterval = 500;
 // what a 6b build raises for the same data.
 int ReleaseSixCode(int libraryCode);
 
-// Upper bound, in bytes, for the pixels of one decoded picture and for the library's own
-// working memory: 2^31 - 1 (what a 32-bit process can address) or a quarter of physical
+// Data with more scans than this is refused while it is read (EJPEG "JPEG image has too many
+// scans (more than %d)"). A simple progression has 10 scans and the finest progressions
+// encoders write stay under 100; forged files repeat scans by the thousand, each one a pass
+// over the whole picture.
+inline constexpr int kMaxScans = 500;
+
+// The budget, in bytes, of one decode: the decoded picture's pixels and the library's working
+// memory together. 2^31 - 1 (what a 32-bit process can address) or a quarter of physical
 // memory, whichever is smaller. SetMemoryLimit replaces it (tests, fuzzing); 0 restores it.
 std::int64_t MemoryLimit();
 void SetMemoryLimit(std::int64_t bytes);
@@ -92,6 +99,10 @@ class Decoder {
   // The data is single-component gray.
   bool IsGray() const;
   bool HasMultipleScans();
+  // After ReadHeader: the orientation the data's EXIF block declares (TopLeft without one).
+  TOrientation ExifOrientation() const;
+  // Decode turns the picture by this (TopLeft: as stored, the default).
+  void SetOrientation(TOrientation orientation);
 
   // The decoding parameters of the settings: scale, block smoothing, gray output,
   // quantizing to 236 colours for 8-bit or gray output, the DCT method (floating point for
@@ -106,7 +117,8 @@ class Decoder {
   // The decoder maps every pixel to these colours (up to 256 are used).
   void QuantizerFromPalette(const std::vector<win::PALETTEENTRY>& entries);
 
-  // The output size at the configured scale (jpeg_calc_output_dimensions).
+  // The output size at the configured scale (jpeg_calc_output_dimensions), as stored: not
+  // turned by the orientation.
   win::SIZE OutputSize();
 
  private:
@@ -118,7 +130,7 @@ class Decoder {
 class DecodeTarget {
  public:
   // The output size is known: storage for width x height pixels (blue, green, red triples,
-  // or one byte per pixel for 8-bit output).
+  // or one byte per pixel for 8-bit output), already turned upright.
   virtual RowSpan SizeKnown(int width, int height) = 0;
   // The decoder's colour map is ready as the palette of 8-bit output. firstScanPass tells a
   // palette for the quick passes of scan-by-scan output from the final one. Returns the
@@ -130,10 +142,13 @@ class DecodeTarget {
   ~DecodeTarget() = default;
 };
 
-// Decodes the whole picture into target: checks the size against MemoryLimit (EOutOfMemory
-// "Out of memory" before anything large is allocated), starts the decompressor, delivers
-// the rows one per library call (scan by scan first when the decoder is in buffered-image
-// mode) and finishes. Four-component data is converted to blue, green, red here.
+// Decodes the whole picture into target: checks the picture's size against MemoryLimit and
+// gives the library what is left of it (EOutOfMemory "JPEG image is too large (%d x %d
+// pixels)" before anything large is allocated, or when the library's buffers pass the rest),
+// starts the decompressor, delivers the rows one per library call (scan by scan first when the
+// decoder is in buffered-image mode) and finishes. Each row is placed where the orientation
+// puts it, so the target holds the upright picture. Four-component data is converted to blue,
+// green, red here, its inks taken as inverted (as Adobe's writers store them, marker or not).
 void Decode(Decoder& decoder, DecodeTarget& target);
 
 struct EncodeParameters {

@@ -200,6 +200,7 @@ win::SIZE TJPEGImage::ReducedSize() const {
     decoder.ReadHeader();
     decoder.Configure(settings_);
     size = decoder.OutputSize();
+    if (jpeg::SwapsAxes(sharedData_->StoredOrientation)) std::swap(size.cx, size.cy);
   } catch (const EJPEG&) {
   }
   reducedSize_ = size;
@@ -313,6 +314,7 @@ TBitmap& TJPEGImage::ObtainBitmap() {
   jpeg::Decoder decoder(*bytes, this);
   decoder.ReadHeader();
   decoder.Configure(settings_);
+  decoder.SetOrientation(sharedData_->StoredOrientation);
 
   try {
     bitmap.ClearImage();
@@ -407,9 +409,12 @@ void TJPEGImage::LoadJpegBytes(std::int32_t count, TStream& stream) {
     bytes.SetPosition(0);
     jpeg::Decoder decoder(bytes);
     decoder.ReadHeader();
-    data.StoredWidth = decoder.ImageWidth();
-    data.StoredHeight = decoder.ImageHeight();
+    const jpeg::TOrientation orientation = decoder.ExifOrientation();
+    const bool swaps = jpeg::SwapsAxes(orientation);
+    data.StoredWidth = swaps ? decoder.ImageHeight() : decoder.ImageWidth();
+    data.StoredHeight = swaps ? decoder.ImageWidth() : decoder.ImageHeight();
     data.StoredGray = decoder.IsGray();
+    data.StoredOrientation = orientation;
     settings_.MultiScan = decoder.HasMultipleScans();
   }
   SetPaletteModified(true);

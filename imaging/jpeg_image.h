@@ -19,6 +19,8 @@
 #include "runtime/stream.h"
 
 // The bytes of a JPEG file and what its header says, shared by the objects that show them.
+// The size is the picture's as it is shown: a photo whose EXIF orientation turns it a quarter
+// reports the header's height as its width.
 class TJPEGData : public TSharedImage {
  public:
   TJPEGData() = default;
@@ -27,6 +29,8 @@ class TJPEGData : public TSharedImage {
   std::int32_t StoredHeight = 0;
   std::int32_t StoredWidth = 0;
   bool StoredGray = false;
+  // How the stored rows are turned for showing (encoded bytes are always upright).
+  jpeg::TOrientation StoredOrientation = jpeg::TOrientation::TopLeft;
 
  protected:
   ~TJPEGData() override = default;
@@ -88,9 +92,10 @@ class TJPEGImage : public TGraphic, private jpeg::ProgressListener {
   void ReadFromClipboard(std::uint16_t format, win::HANDLE data, win::HPALETTE palette) override;
   void WriteToClipboard(std::uint16_t& format, win::HANDLE& data, win::HPALETTE& palette) override;
 
-  // The held bitmap, decoding the bytes first if none is held. The object keeps ownership.
-  // An object with neither bytes nor bitmap gives an empty bitmap. EAbort from OnProgress
-  // ends the decode early and the bitmap is returned as far as it was filled.
+  // The held bitmap, decoding the bytes first if none is held, turned upright by the data's
+  // EXIF orientation. The object keeps ownership. An object with neither bytes nor bitmap
+  // gives an empty bitmap. EAbort from OnProgress ends the decode early and the bitmap is
+  // returned as far as it was filled.
   TBitmap& ObtainBitmap();
   // Encode when the holder has no bytes.
   void EnsureEncoded();
@@ -99,8 +104,9 @@ class TJPEGImage : public TGraphic, private jpeg::ProgressListener {
   // it silently.
   void Encode();
   // Takes count bytes from stream as the new JPEG data and reads the header (size, gray,
-  // several scans). A short read raises EReadError, a bad header EJPEG; the object then holds
-  // the bytes as far as they were read and a size of 0 x 0.
+  // several scans, EXIF orientation). A short read raises EReadError, a bad header EJPEG; the
+  // object then holds the bytes as far as they were read and a size of 0 x 0. The bytes are
+  // kept as they are: saving them writes the file back unchanged.
   void LoadJpegBytes(std::int32_t count, TStream& stream);
 
   // The shared holder (present from construction to destruction).

@@ -379,8 +379,16 @@ TEST_F(JpegImage, GiantHeaderFailsWithOutOfMemory) {
   const Bytes forged = WithClaimedSize(Cjpeg(dir, PhotoLike(16, 16), "-quality 90"), 64250, 64250);
   auto image = Loaded(forged);
   EXPECT_EQ(image->Width(), 64250);
-  EXPECT_EQ(MessageOf<EOutOfMemory>([&] { image->ObtainBitmap(); }), "Out of memory");
+  EXPECT_EQ(MessageOf<EOutOfMemory>([&] { image->ObtainBitmap(); }),
+            "JPEG image is too large (64250 x 64250 pixels)");
   EXPECT_EQ(image->ObtainBitmap().Width(), 0);
+  // A photo turned a quarter is named by the size it is shown at.
+  auto turned = Loaded(WithExifOrientation(
+      WithClaimedSize(Cjpeg(dir, PhotoLike(16, 16), "-quality 90"), 64250, 30000), 6));
+  EXPECT_EQ(turned->Width(), 30000);
+  EXPECT_EQ(turned->Height(), 64250);
+  EXPECT_EQ(MessageOf<EOutOfMemory>([&] { turned->ObtainBitmap(); }),
+            "JPEG image is too large (30000 x 64250 pixels)");
 }
 
 TEST_F(JpegImage, ReducedScaleSizeComesFromTheHeader) {
@@ -397,18 +405,18 @@ TEST_F(JpegImage, ReducedScaleSizeComesFromTheHeader) {
 
 // --- Progress and abort ---------------------------------------------------------------------
 
-struct ClockScope {
+struct SteadyClock {
   static inline std::uint32_t now = 0;
   static std::uint32_t Tick() { return now += 500; }
-  ClockScope() {
+  SteadyClock() {
     now = 5000;
     jpeg::SetTickSource(&Tick);
   }
-  ~ClockScope() { jpeg::SetTickSource(nullptr); }
+  ~SteadyClock() { jpeg::SetTickSource(nullptr); }
 };
 
 TEST_F(JpegImage, AbortDuringDecodeKeepsWhatWasDecoded) {
-  ClockScope clock;
+  SteadyClock clock;
   const Bytes file = Cjpeg(dir, PhotoLike(64, 600), "-quality 90");
   auto image = Loaded(file);
   Events events(*image);
@@ -426,7 +434,7 @@ TEST_F(JpegImage, AbortDuringDecodeKeepsWhatWasDecoded) {
 }
 
 TEST_F(JpegImage, AbortDuringEncodeSavesNothing) {
-  ClockScope clock;
+  SteadyClock clock;
   TJPEGImage image;
   image.CopyFrom(BitmapOf(PhotoLike(64, 600)).get());
   Events events(image);
@@ -632,6 +640,59 @@ TEST_F(JpegImage, EightBitOutputDecodesIntoTheDisplayPalette) {
   EXPECT_EQ(bitmap.ColorDepth(), TColorDepth::Depth8);
   for (int y = 0; y < bitmap.Height(); ++y)
     for (int x = 0; x < bitmap.Width(); ++x) ASSERT_LT(bitmap.RowPointer(y)[x], 8);
+}
+
+// --- Photos stored turned ------------------------------------------------------------------
+
+// Every orientation: the size is the upright one from the header on, the decoded bitmap is
+// djpeg's picture turned upright, and saving writes the loaded bytes back unchanged (EXIF and
+// all, so viewers still turn them alike).
+TEST_F(JpegImage, TurnedPhotosAreUprightAndSavedUnchanged) {
+  const Bytes stored = Cjpeg(dir, PhotoLike(27, 13), "-quality 90");
+  for (int o = 1; o <= 8; ++o) {
+    SCOPED_TRACE(testing::Message() << "orientation " << o);
+    const bool quarter = o >= 5;
+    const Bytes file = WithExifOrientation(stored, o, o % 2 == 1);
+    auto image = Loaded(file);
+    EXPECT_EQ(image->Width(), quarter ? 13 : 27);
+    EXPECT_EQ(image->Height(), quarter ? 27 : 13);
+    TBitmap& bitmap = image->ObtainBitmap();
+    EXPECT_TRUE(SamePixels(TurnedReference(dir, file, "-dct float", o), PixelsOf(bitmap)));
+    EXPECT_EQ(image->Width(), bitmap.Width());
+    EXPECT_EQ(image->Height(), bitmap.Height());
+    EXPECT_EQ(Saved(*image), file);
+
+    // ImageMagick turning the file by its own reading of the tag agrees, within what its
+    // different DCT changes.
+    WriteFile(dir.File("turned.jpg"), file);
+    jpegtest::Run(std::string("/usr/bin/convert ") + dir.File("turned.jpg") + " -auto-orient " +
+                  dir.File("auto.ppm"));
+    const Pixels automatic = ReadPnm(dir.File("auto.ppm"));
+    ASSERT_EQ(automatic.width, bitmap.Width());
+    EXPECT_LE(MaxDifference(automatic, PixelsOf(bitmap)), 12);
+  }
+}
+
+// A thumbnail or a copy of a turned photo holds the upright pixels and no orientation of its
+// own: it is encoded upright.
+TEST_F(JpegImage, EncodingATurnedPhotoWritesItUpright) {
+  auto image = Loaded(WithExifOrientation(Cjpeg(dir, PhotoLike(27, 13), "-quality 90"), 6));
+  TJPEGImage copy;
+  copy.CopyFrom(&image->ObtainBitmap());
+  const Bytes saved = Saved(copy);
+  EXPECT_EQ(copy.Data().StoredOrientation, jpeg::TOrientation::TopLeft);
+  auto reloaded = Loaded(saved);
+  EXPECT_EQ(reloaded->Width(), 13);
+  EXPECT_EQ(reloaded->Height(), 27);
+}
+
+TEST_F(JpegImage, ReducedScaleSizeOfATurnedPhotoIsTurned) {
+  auto image = Loaded(WithExifOrientation(Cjpeg(dir, PhotoLike(61, 47), "-quality 90"), 8));
+  image->SetReduceShift(1);
+  EXPECT_EQ(image->Width(), 24);
+  EXPECT_EQ(image->Height(), 31);
+  EXPECT_EQ(image->ObtainBitmap().Width(), 24);
+  EXPECT_EQ(image->ObtainBitmap().Height(), 31);
 }
 
 // --- Registration -------------------------------------------------------------------------

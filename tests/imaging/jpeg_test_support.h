@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "imaging/jpeg_codec.h"
+#include "runtime/exceptions.h"
 #include "runtime/stream.h"
 
 namespace jpegtest {
@@ -263,11 +264,13 @@ struct Decoded {
 // Header, settings and the whole decode, as the image object drives them.
 inline Decoded Decode(const Bytes& jpeg, const TJPEGSettings& settings = {},
                       jpeg::ProgressListener* listener = nullptr,
-                      const std::vector<win::PALETTEENTRY>* paletteIn = nullptr) {
+                      const std::vector<win::PALETTEENTRY>* paletteIn = nullptr,
+                      jpeg::TOrientation orientation = jpeg::TOrientation::TopLeft) {
   auto stream = StreamOf(jpeg);
   jpeg::Decoder decoder(*stream, listener);
   decoder.ReadHeader();
   decoder.Configure(settings);
+  decoder.SetOrientation(orientation);
   if (paletteIn != nullptr) decoder.QuantizerFromPalette(*paletteIn);
   BufferTarget target(decoder.EightBitOutput() ? 1 : 3);
   jpeg::Decode(decoder, target);
@@ -314,6 +317,129 @@ inline Bytes WithClaimedSize(Bytes jpeg, int width, int height) {
   ADD_FAILURE() << "no frame header";
   return jpeg;
 }
+
+// An APP1 marker with an EXIF block whose first directory holds one entry, the orientation
+// tag (0x0112, SHORT, one value), inserted right after the start-of-image marker as cameras
+// write it. Motorola (big-endian) or Intel byte order.
+inline Bytes WithExifOrientation(const Bytes& jpeg, int value, bool bigEndian = true) {
+  const auto u16 = [&](Bytes& out, unsigned v) {
+    const std::uint8_t hi = static_cast<std::uint8_t>(v >> 8), lo = static_cast<std::uint8_t>(v);
+    out.push_back(bigEndian ? hi : lo);
+    out.push_back(bigEndian ? lo : hi);
+  };
+  const auto u32 = [&](Bytes& out, std::uint32_t v) {
+    u16(out, bigEndian ? v >> 16 : v & 0xFFFF);
+    u16(out, bigEndian ? v & 0xFFFF : v >> 16);
+  };
+  Bytes exif = {'E', 'x', 'i', 'f', 0, 0};
+  exif.push_back(bigEndian ? 'M' : 'I');
+  exif.push_back(bigEndian ? 'M' : 'I');
+  u16(exif, 42);
+  u32(exif, 8);  // the first directory follows the TIFF header
+  u16(exif, 1);  // one entry
+  u16(exif, 0x0112);
+  u16(exif, 3);  // SHORT
+  u32(exif, 1);
+  u16(exif, static_cast<unsigned>(value));
+  u16(exif, 0);  // rest of the value field
+  u32(exif, 0);  // no next directory
+  Bytes out(jpeg.begin(), jpeg.begin() + 2);
+  const std::size_t length = exif.size() + 2;
+  out.insert(out.end(), {0xFF, 0xE1, static_cast<std::uint8_t>(length >> 8),
+                         static_cast<std::uint8_t>(length)});
+  out.insert(out.end(), exif.begin(), exif.end());
+  out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
+  return out;
+}
+
+// ImageMagick's operation that shows a picture stored with each EXIF orientation upright: an
+// independent reading of the eight values.
+inline const char* const kUprightOperation[9] = {
+    nullptr,      "",           "-flop",       "-rotate 180", "-flip",
+    "-transpose", "-rotate 90", "-transverse", "-rotate 270"};
+
+// djpeg's output of file, turned upright by ImageMagick.
+inline Pixels TurnedReference(const ScratchDir& dir, const Bytes& file, const std::string& switches,
+                              int orientation) {
+  const Pixels stored = Djpeg(dir, file, switches);
+  const std::string extension = stored.channels == 1 ? ".pgm" : ".ppm";
+  WritePnm(dir.File("stored" + extension), stored);
+  Run(std::string("/usr/bin/convert ") + dir.File("stored" + extension) + " " +
+      kUprightOperation[orientation] + " " + dir.File("upright" + extension));
+  return ReadPnm(dir.File("upright" + extension));
+}
+
+// The number of scans (start-of-scan markers; entropy-coded data never holds FF DA).
+inline int ScanCount(const Bytes& jpeg) {
+  int scans = 0;
+  for (std::size_t i = 0; i + 1 < jpeg.size(); ++i)
+    scans += jpeg[i] == 0xFF && jpeg[i + 1] == 0xDA ? 1 : 0;
+  return scans;
+}
+
+// A one-component progressive file with scans added before its end until it has total scans:
+// each a refinement of the DC bit it already has, as forged files repeat them (the library only
+// warns). Every added scan carries one zero byte of data, enough for 8 blocks or fewer.
+inline Bytes WithScans(const Bytes& grayProgressive, int total) {
+  Bytes out(grayProgressive.begin(), grayProgressive.end() - 2);  // without FF D9
+  std::uint8_t component = 1;
+  for (std::size_t i = 0; i + 10 < grayProgressive.size(); ++i)
+    if (grayProgressive[i] == 0xFF && grayProgressive[i + 1] == 0xC2) {
+      component = grayProgressive[i + 10];  // the frame's first component's id
+      break;
+    }
+  for (int n = ScanCount(grayProgressive); n < total; ++n)
+    out.insert(out.end(), {0xFF, 0xDA, 0x00, 0x08, 0x01, component, 0x00, 0x00, 0x00, 0x10, 0x00});
+  out.insert(out.end(), {0xFF, 0xD9});
+  return out;
+}
+
+// A file kept under fuzz/regressions/jpeg/: an input that once cost minutes, gigabytes or the
+// wrong picture.
+inline Bytes RegressionFile(const std::string& name) {
+  const std::string path = std::string(SUOTU_SOURCE_DIR) + "/fuzz/regressions/jpeg/" + name;
+  Bytes bytes = ReadFile(path);
+  EXPECT_FALSE(bytes.empty()) << "missing " << path;
+  return bytes;
+}
+
+// A clock that moves by a fixed step each time it is read.
+struct FakeClock {
+  static inline std::uint32_t now = 0;
+  static inline std::uint32_t step = 0;
+  static inline int reads = 0;
+  static std::uint32_t Tick() {
+    ++reads;
+    return now += step;
+  }
+};
+
+struct ClockScope {
+  ClockScope(std::uint32_t start, std::uint32_t step) {
+    FakeClock::now = start;
+    FakeClock::step = step;
+    FakeClock::reads = 0;
+    jpeg::SetTickSource(&FakeClock::Tick);
+  }
+  ~ClockScope() { jpeg::SetTickSource(nullptr); }
+};
+
+struct Recorder : jpeg::ProgressListener {
+  struct Call {
+    int percent;
+    bool redrawNow;
+    win::RECT r;
+    std::uint32_t time;
+    int read;
+  };
+  std::vector<Call> calls;
+  int abortAt = -1;  // throw EAbort from this call on
+
+  void CodecProgress(std::uint8_t percent, bool redrawNow, const win::RECT& r) override {
+    calls.push_back({percent, redrawNow, r, FakeClock::now, FakeClock::reads});
+    if (abortAt >= 0 && static_cast<int>(calls.size()) > abortAt) throw EAbort();
+  }
+};
 
 // The message of the E that f raises, or "(no exception)".
 template <typename E, typename F>

@@ -14,6 +14,7 @@
 #include "platform/kernel/kernel.h"
 #include "runtime/exceptions.h"
 #include "tests/imaging/bitmap_test_support.h"
+#include "tests/imaging/jpeg_test_support.h"
 #include "thumbs/engine.h"
 #include "thumbs/output_name.h"
 
@@ -230,6 +231,63 @@ TEST_F(ThumbnailMakerTest, UndecodableSourceFailsWithTheJpegError) {
     EXPECT_EQ(e.Message(), "JPEG error #53");
   }
   EXPECT_FALSE(fs::exists(hostDir_ + "/bad" + "\xE7\xBC\xA9\xE5\x9B\xBE" + ".jpg"));
+}
+
+// A phone photo held upright is stored on its side with an EXIF orientation: the size rule and
+// the thumbnail see it upright, as every viewer shows it. The stored picture has a red quarter
+// at its top left; the thumbnail must have it in the corner the orientation takes it to.
+TEST_F(ThumbnailMakerTest, ThumbnailOfATurnedPhotoIsUpright) {
+  TBitmap bitmap;
+  bitmap.SetColorDepth(TColorDepth::Depth24);
+  bitmap.SetWidth(300);
+  bitmap.SetHeight(200);
+  for (int y = 0; y < 200; ++y) {
+    std::uint8_t* row = bitmap.RowPointer(y);
+    for (int x = 0; x < 300; ++x) {
+      const bool red = x < 150 && y < 100;
+      row[3 * x] = red ? 0 : 128;
+      row[3 * x + 1] = red ? 0 : 128;
+      row[3 * x + 2] = red ? 255 : 128;
+    }
+  }
+  TJPEGImage encoder;
+  encoder.CopyFrom(&bitmap);
+  TMemoryStream encoded;
+  encoder.WriteToStream(encoded);
+  const jpegtest::Bytes stored = jpegtest::BytesOf(encoded);
+
+  enum Corner { kTopLeft, kTopRight, kBottomRight, kBottomLeft };
+  const struct {
+    int orientation;
+    int height;  // of the 200-wide thumbnail
+    Corner red;
+  } cases[] = {
+      {1, 133, kTopLeft}, {2, 133, kTopRight}, {3, 133, kBottomRight}, {4, 133, kBottomLeft},
+      {5, 300, kTopLeft}, {6, 300, kTopRight}, {7, 300, kBottomRight}, {8, 300, kBottomLeft},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "orientation " << c.orientation);
+    const AnsiString file = dir_ + "\\turned.jpg";
+    jpegtest::WriteFile(Host(file), jpegtest::WithExifOrientation(stored, c.orientation));
+    TPicture source, view;
+    source.ReadFromFile(file);
+    view.ReadFromFile(file);
+    EXPECT_EQ(source.Width(), c.height == 300 ? 200 : 300);
+    MakeThumbnail(source, "200", view);
+    ASSERT_EQ(view.Width(), 200);
+    ASSERT_EQ(view.Height(), c.height);
+    TBitmap thumb;
+    thumb.CopyFrom(&dynamic_cast<TJPEGImage*>(view.Graphic())->ObtainBitmap());
+    thumb.SetColorDepth(TColorDepth::Depth24);
+    // The middle of each quarter of the thumbnail.
+    const int xs[4] = {50, 150, 150, 50};
+    const int ys[4] = {c.height / 4, c.height / 4, c.height * 3 / 4, c.height * 3 / 4};
+    for (int corner = 0; corner < 4; ++corner) {
+      const std::uint8_t* p = thumb.RowPointer(ys[corner]) + 3 * xs[corner];
+      const bool red = p[2] > 200 && p[1] < 60;
+      EXPECT_EQ(red, corner == c.red) << "quarter " << corner;
+    }
+  }
 }
 
 // Real photographs from the sample set (unpacked by scripts/samples.sh at setup).
