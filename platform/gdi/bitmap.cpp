@@ -146,8 +146,7 @@ void CopyRow(const Bitmap& a, int from, Bitmap& b, int to, Converter& c,
 
 HBITMAP Publish(std::unique_ptr<Bitmap> b) {
   if (!b) return nullptr;
-  Register(b.get());
-  return static_cast<HBITMAP>(HandleOf(b.release()));
+  return static_cast<HBITMAP>(Register(std::move(b)));
 }
 
 HBITMAP StockBitmapHandle() {

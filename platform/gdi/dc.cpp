@@ -27,14 +27,13 @@ DcState DefaultState() {
   return s;
 }
 
-Dc* NewDc(DcKind kind) {
-  auto* dc = new Dc();
+HDC NewDc(DcKind kind) {
+  auto dc = std::make_unique<Dc>();
   dc->dcKind = kind;
   dc->state = DefaultState();
   if (kind == DcKind::Memory) dc->state.bitmap = StockBitmap();
-  AcquireState(dc->state, dc);
-  Register(dc);
-  return dc;
+  AcquireState(dc->state, dc.get());
+  return static_cast<HDC>(Register(std::move(dc)));
 }
 
 Dc* FindDc(HDC dc) {
@@ -43,15 +42,17 @@ Dc* FindDc(HDC dc) {
   return d;
 }
 
-// Replaces one selected object, keeping the selection counts right. Returns the old one.
+// Replaces one selected object, keeping the selection counts right. Returns the old one's
+// handle, taken before the release may delete it.
 template <typename T>
-Object* Swap(Dc* dc, T*& slot, T* object) {
+HGDIOBJ Swap(Dc* dc, T*& slot, T* object) {
   T* old = slot;
-  if (old == object) return old;
+  HGDIOBJ oldHandle = HandleOf(old);
+  if (old == object) return oldHandle;
   Acquire(object, dc);
   slot = object;
   Release(old);
-  return old;
+  return oldHandle;
 }
 
 RECT ToDevice(const Dc* dc, int left, int top, int right, int bottom) {
@@ -100,7 +101,7 @@ HDC GetDC(HWND window) {
     SetError(ERROR_INVALID_HANDLE);
     return nullptr;
   }
-  return static_cast<HDC>(HandleOf(NewDc(DcKind::Screen)));
+  return NewDc(DcKind::Screen);
 }
 
 int ReleaseDC(HWND, HDC dc) {
@@ -112,7 +113,7 @@ int ReleaseDC(HWND, HDC dc) {
 
 HDC CreateCompatibleDC(HDC dc) {
   if (dc && !FindDc(dc)) return nullptr;
-  return static_cast<HDC>(HandleOf(NewDc(DcKind::Memory)));
+  return NewDc(DcKind::Memory);
 }
 
 BOOL DeleteDC(HDC dc) {
@@ -166,14 +167,14 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
       auto* b = static_cast<Bitmap*>(o);
       if (d->dcKind != DcKind::Memory) return nullptr;
       if (b->selectedIn && b->selectedIn != d) return nullptr;  // one DC at a time
-      return HandleOf(Swap(d, d->state.bitmap, b));
+      return Swap(d, d->state.bitmap, b);
     }
     case Kind::Brush:
-      return HandleOf(Swap(d, d->state.brush, static_cast<Brush*>(o)));
+      return Swap(d, d->state.brush, static_cast<Brush*>(o));
     case Kind::Pen:
-      return HandleOf(Swap(d, d->state.pen, static_cast<Pen*>(o)));
+      return Swap(d, d->state.pen, static_cast<Pen*>(o));
     case Kind::Font:
-      return HandleOf(Swap(d, d->state.font, static_cast<Font*>(o)));
+      return Swap(d, d->state.font, static_cast<Font*>(o));
     case Kind::Region: {
       int type = SelectClipRgn(dc, static_cast<HRGN>(object));
       return reinterpret_cast<HGDIOBJ>(std::uintptr_t(type));

@@ -14,9 +14,12 @@ namespace win::gdi {
 
 enum class Kind : std::uint8_t { Bitmap, Brush, Pen, Palette, Font, Region, Dc };
 
-// Every handle is the address of one of these. Objects referenced by a DC state (current or
-// saved) count as selected; deleting a selected pen, brush, palette or font is deferred until
-// the last DC lets it go.
+// Every handle names one of these through the GDI handle table, which owns it. Objects
+// referenced by a DC state (current or saved) count as selected; deleting a selected pen,
+// brush, palette or font is deferred until the last DC lets it go.
+//
+// GDI objects belong to the GUI thread: lookups return plain pointers, valid until the object
+// is deleted on that same thread.
 struct Object {
   explicit Object(Kind k) : kind(k) {}
   virtual ~Object() = default;
@@ -27,10 +30,13 @@ struct Object {
   bool stock = false;
   int selections = 0;
   bool deletePending = false;
+  void* handle = nullptr;  // null for private objects (a pattern brush's copy, DIB views)
 };
 
-// Registry of live handles, so a stale or foreign handle is refused instead of followed.
-void Register(Object* object);
+// Hands the object to the handle table; its handle, or nullptr (ERROR_NOT_ENOUGH_MEMORY, the
+// object destroyed) when the process is out of GDI handles.
+void* Register(std::unique_ptr<Object> object);
+// Live non-stock objects.
 int LiveObjectCount();
 Object* Find(const void* handle);
 Object* Find(const void* handle, Kind kind);
@@ -38,10 +44,10 @@ template <typename T>
 T* FindAs(const void* handle) {
   return static_cast<T*>(Find(handle, T::kKind));
 }
-// Unregisters and frees a non-stock object.
+// Makes a non-stock object's handle stale and frees the object.
 void Destroy(Object* object);
-inline void* HandleOf(Object* object) {
-  return static_cast<void*>(object);
+inline void* HandleOf(const Object* object) {
+  return object ? object->handle : nullptr;
 }
 
 // Colours inside the raster code are 0x00RRGGBB ("rgb"): in memory B, G, R, 0, the layout of a
@@ -115,7 +121,7 @@ struct Bitmap : Object {
   std::size_t stride = 0;
   std::uint8_t* bits = nullptr;
   bool ownsBits = true;
-  std::size_t mappedBytes = 0;  // owned bits that came from PixelMemory's own mapping
+  std::size_t mappedBytes = 0;        // owned bits that came from PixelMemory's own mapping
   std::vector<std::uint32_t> colors;  // rgb colour table of Indexed formats
   BITMAPINFOHEADER header{};          // DIB sections: the header as created
   Dc* selectedIn = nullptr;

@@ -2,53 +2,60 @@
 
 #include <algorithm>
 #include <cstring>
-#include <mutex>
-#include <unordered_set>
+#include <memory>
+#include <type_traits>
 #include <vector>
+
+#include "platform/kernel/handle_table.h"
 
 namespace win {
 
-struct HENHMETAFILE__ {
-  std::vector<BYTE> bits;
-};
-struct HMETAFILE__ {
+namespace {
+
+using detail::HandleKind;
+
+struct MetafileBits {
   std::vector<BYTE> bits;
 };
 
-namespace {
+// Either kind of metafile; the kind in the handle keeps an HMETAFILE from being taken for an
+// HENHMETAFILE. Each call pins the metafile it works on.
+detail::HandleTable<MetafileBits>& Metafiles() {
+  static auto* table = new detail::HandleTable<MetafileBits>;  // used until exit
+  return *table;
+}
+
+template <typename Handle>
+constexpr HandleKind KindOf() {
+  return std::is_same_v<Handle, HENHMETAFILE> ? HandleKind::kEnhMetafile : HandleKind::kMetafile;
+}
+
+template <typename Handle>
+Handle Register(std::vector<BYTE> bits) {
+  void* handle = Metafiles().Add(std::make_unique<MetafileBits>(MetafileBits{std::move(bits)}),
+                                 KindOf<Handle>());
+  if (handle == nullptr) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return static_cast<Handle>(handle);
+}
+
+template <typename Handle>
+auto Find(Handle handle) {
+  auto metafile = Metafiles().Pin(handle, KindOf<Handle>());
+  if (!metafile) SetLastError(ERROR_INVALID_HANDLE);
+  return metafile;
+}
+
+template <typename Handle>
+BOOL Delete(Handle handle) {
+  if (!Metafiles().Remove(handle, KindOf<Handle>())) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  return TRUE;
+}
 
 constexpr DWORD kErrorInvalidData = 13;  // ERROR_INVALID_DATA
 constexpr UINT kWmfHeaderSize = 18;
-
-// Live handles, so a stale or foreign handle fails like it does on Windows instead of
-// being dereferenced.
-std::mutex& LiveLock() {
-  static std::mutex lock;
-  return lock;
-}
-std::unordered_set<const void*>& Live() {
-  static std::unordered_set<const void*> live;
-  return live;
-}
-
-template <typename Handle>
-Handle Register(Handle handle) {
-  std::lock_guard guard(LiveLock());
-  Live().insert(handle);
-  return handle;
-}
-
-template <typename Handle>
-bool IsLive(Handle handle) {
-  std::lock_guard guard(LiveLock());
-  return handle != nullptr && Live().count(handle) != 0;
-}
-
-template <typename Handle>
-bool Unregister(Handle handle) {
-  std::lock_guard guard(LiveLock());
-  return handle != nullptr && Live().erase(handle) != 0;
-}
 
 std::uint32_t ReadU32(const BYTE* p) {
   std::uint32_t v;
@@ -91,18 +98,15 @@ HENHMETAFILE SetEnhMetaFileBits(UINT size, const BYTE* data) {
     SetLastError(kErrorInvalidData);
     return nullptr;
   }
-  auto* metafile = new HENHMETAFILE__{std::vector<BYTE>(data, data + length)};
-  return Register(metafile);
+  return Register<HENHMETAFILE>(std::vector<BYTE>(data, data + length));
 }
 
 // The bits of either kind of metafile: their size when buffer is null, else copied into a
 // buffer that must hold them all.
 template <typename Handle>
-UINT CopyMetafileBits(Handle metafile, UINT size, void* buffer) {
-  if (!IsLive(metafile)) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return 0;
-  }
+UINT CopyMetafileBits(Handle handle, UINT size, void* buffer) {
+  const auto metafile = Find(handle);
+  if (!metafile) return 0;
   const UINT length = static_cast<UINT>(metafile->bits.size());
   if (buffer == nullptr) return length;
   if (size < length) {
@@ -117,11 +121,9 @@ UINT GetEnhMetaFileBits(HENHMETAFILE metafile, UINT size, BYTE* buffer) {
   return CopyMetafileBits(metafile, size, buffer);
 }
 
-UINT GetEnhMetaFileHeader(HENHMETAFILE metafile, UINT size, ENHMETAHEADER* header) {
-  if (!IsLive(metafile)) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return 0;
-  }
+UINT GetEnhMetaFileHeader(HENHMETAFILE handle, UINT size, ENHMETAHEADER* header) {
+  const auto metafile = Find(handle);
+  if (!metafile) return 0;
   const UINT recordSize = ReadU32(metafile->bits.data() + 4);
   if (header == nullptr) return recordSize;
   const UINT count = std::min<UINT>({size, recordSize, UINT{sizeof(ENHMETAHEADER)}});
@@ -129,11 +131,9 @@ UINT GetEnhMetaFileHeader(HENHMETAFILE metafile, UINT size, ENHMETAHEADER* heade
   return count;
 }
 
-HENHMETAFILE CopyEnhMetaFileA(HENHMETAFILE metafile, LPCSTR fileName) {
-  if (!IsLive(metafile)) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return nullptr;
-  }
+HENHMETAFILE CopyEnhMetaFileA(HENHMETAFILE handle, LPCSTR fileName) {
+  const auto metafile = Find(handle);
+  if (!metafile) return nullptr;
   if (fileName != nullptr) {
     HANDLE file = CreateFileA(fileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -148,16 +148,11 @@ HENHMETAFILE CopyEnhMetaFileA(HENHMETAFILE metafile, LPCSTR fileName) {
     }
     if (!CloseHandle(file)) return nullptr;
   }
-  return Register(new HENHMETAFILE__{metafile->bits});
+  return Register<HENHMETAFILE>(metafile->bits);
 }
 
 BOOL DeleteEnhMetaFile(HENHMETAFILE metafile) {
-  if (!Unregister(metafile)) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  delete metafile;
-  return TRUE;
+  return Delete(metafile);
 }
 
 HMETAFILE SetMetaFileBitsEx(UINT size, const BYTE* data) {
@@ -166,7 +161,7 @@ HMETAFILE SetMetaFileBitsEx(UINT size, const BYTE* data) {
     SetLastError(kErrorInvalidData);
     return nullptr;
   }
-  return Register(new HMETAFILE__{std::vector<BYTE>(data, data + length)});
+  return Register<HMETAFILE>(std::vector<BYTE>(data, data + length));
 }
 
 UINT GetMetaFileBitsEx(HMETAFILE metafile, UINT size, void* buffer) {
@@ -174,12 +169,7 @@ UINT GetMetaFileBitsEx(HMETAFILE metafile, UINT size, void* buffer) {
 }
 
 BOOL DeleteMetaFile(HMETAFILE metafile) {
-  if (!Unregister(metafile)) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  delete metafile;
-  return TRUE;
+  return Delete(metafile);
 }
 
 }  // namespace win

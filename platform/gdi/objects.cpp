@@ -3,21 +3,39 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <mutex>
-#include <unordered_set>
 
 #include "platform/gdi/internal.h"
+#include "platform/kernel/handle_table.h"
 
 namespace win::gdi {
 namespace {
 
-std::mutex& RegistryLock() {
-  static std::mutex lock;
-  return lock;
+using detail::HandleKind;
+
+detail::HandleTable<Object>& Objects() {
+  static auto* table = new detail::HandleTable<Object>();  // outlives static destructors
+  return *table;
 }
-std::unordered_set<const void*>& Live() {
-  static auto* live = new std::unordered_set<const void*>();  // outlives static destructors
-  return *live;
+
+// Each GDI kind has a handle kind of its own, so a brush's handle is never taken for a pen's.
+constexpr HandleKind HandleKindOf(Kind kind) {
+  switch (kind) {
+    case Kind::Bitmap:
+      return HandleKind::kGdiBitmap;
+    case Kind::Brush:
+      return HandleKind::kGdiBrush;
+    case Kind::Pen:
+      return HandleKind::kGdiPen;
+    case Kind::Palette:
+      return HandleKind::kGdiPalette;
+    case Kind::Font:
+      return HandleKind::kGdiFont;
+    case Kind::Region:
+      return HandleKind::kGdiRegion;
+    case Kind::Dc:
+      return HandleKind::kGdiDc;
+  }
+  return HandleKind::kGdiDc;
 }
 
 std::unique_ptr<Brush> MakeBrush(UINT style, COLORREF color) {
@@ -42,33 +60,40 @@ std::unique_ptr<Font> MakeStockFont(LONG height, const char* face) {
   return f;
 }
 
+// Stock objects are owned by the handle table like any other and never leave it.
 struct StockTable {
-  std::array<std::unique_ptr<Object>, 18> objects;
-  std::unique_ptr<Bitmap> bitmap;
+  std::array<Object*, 18> objects{};
+  Bitmap* bitmap = nullptr;
+  int count = 0;
 
   StockTable() {
-    objects[WHITE_BRUSH] = MakeBrush(BS_SOLID, RGB(255, 255, 255));
-    objects[LTGRAY_BRUSH] = MakeBrush(BS_SOLID, RGB(192, 192, 192));
-    objects[GRAY_BRUSH] = MakeBrush(BS_SOLID, RGB(128, 128, 128));
-    objects[DKGRAY_BRUSH] = MakeBrush(BS_SOLID, RGB(64, 64, 64));
-    objects[BLACK_BRUSH] = MakeBrush(BS_SOLID, RGB(0, 0, 0));
-    objects[NULL_BRUSH] = MakeBrush(BS_NULL, 0);
-    objects[WHITE_PEN] = MakePen(PS_SOLID, 1, RGB(255, 255, 255));
-    objects[BLACK_PEN] = MakePen(PS_SOLID, 1, RGB(0, 0, 0));
-    objects[NULL_PEN] = MakePen(PS_NULL, 1, 0);
-    objects[SYSTEM_FONT] = MakeStockFont(16, "System");
-    objects[DEFAULT_GUI_FONT] = MakeStockFont(-11, "MS Sans Serif");
+    std::array<std::unique_ptr<Object>, 18> made;
+    made[WHITE_BRUSH] = MakeBrush(BS_SOLID, RGB(255, 255, 255));
+    made[LTGRAY_BRUSH] = MakeBrush(BS_SOLID, RGB(192, 192, 192));
+    made[GRAY_BRUSH] = MakeBrush(BS_SOLID, RGB(128, 128, 128));
+    made[DKGRAY_BRUSH] = MakeBrush(BS_SOLID, RGB(64, 64, 64));
+    made[BLACK_BRUSH] = MakeBrush(BS_SOLID, RGB(0, 0, 0));
+    made[NULL_BRUSH] = MakeBrush(BS_NULL, 0);
+    made[WHITE_PEN] = MakePen(PS_SOLID, 1, RGB(255, 255, 255));
+    made[BLACK_PEN] = MakePen(PS_SOLID, 1, RGB(0, 0, 0));
+    made[NULL_PEN] = MakePen(PS_NULL, 1, 0);
+    made[SYSTEM_FONT] = MakeStockFont(16, "System");
+    made[DEFAULT_GUI_FONT] = MakeStockFont(-11, "MS Sans Serif");
     auto palette = std::make_unique<Palette>();
     palette->entries = VgaEntries();
-    objects[DEFAULT_PALETTE] = std::move(palette);
-    bitmap = NewBitmap(1, 1, PixelFormat::Mono(), false, true);
-    for (auto& o : objects) {
-      if (!o) continue;
-      o->stock = true;
-      Register(o.get());
+    made[DEFAULT_PALETTE] = std::move(palette);
+    for (std::size_t i = 0; i < made.size(); ++i) {
+      if (made[i]) objects[i] = Publish(std::move(made[i]));
     }
-    bitmap->stock = true;
-    Register(bitmap.get());
+    bitmap = static_cast<Bitmap*>(Publish(NewBitmap(1, 1, PixelFormat::Mono(), false, true)));
+  }
+
+  Object* Publish(std::unique_ptr<Object> object) {
+    object->stock = true;
+    Object* raw = object.get();
+    if (Register(std::move(object)) == nullptr) return nullptr;
+    ++count;
+    return raw;
   }
 };
 
@@ -83,48 +108,44 @@ void SetError(DWORD code) {
   SetLastError(code);
 }
 
-void Register(Object* object) {
-  std::lock_guard<std::mutex> guard(RegistryLock());
-  Live().insert(object);
+void* Register(std::unique_ptr<Object> object) {
+  Object* raw = object.get();
+  const HandleKind kind = HandleKindOf(raw->kind);
+  void* handle = Objects().Add(std::move(object), kind);
+  if (handle == nullptr) {
+    SetError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  raw->handle = handle;
+  return handle;
 }
 
 int LiveObjectCount() {
-  std::lock_guard<std::mutex> guard(RegistryLock());
-  int count = 0;
-  for (const void* handle : Live())
-    if (!static_cast<const Object*>(handle)->stock) ++count;
-  return count;
+  const int stock = Stocks().count;
+  return int(Objects().Count()) - stock;
 }
 
 Object* Find(const void* handle) {
-  if (!handle) return nullptr;
-  std::lock_guard<std::mutex> guard(RegistryLock());
-  if (!Live().count(handle)) return nullptr;
-  return static_cast<Object*>(const_cast<void*>(handle));
+  return Objects().Get(handle);
 }
 
 Object* Find(const void* handle, Kind kind) {
-  Object* o = Find(handle);
-  return o && o->kind == kind ? o : nullptr;
+  return Objects().Get(handle, HandleKindOf(kind));
 }
 
 void Destroy(Object* object) {
   if (!object || object->stock) return;
-  {
-    std::lock_guard<std::mutex> guard(RegistryLock());
-    Live().erase(object);
-  }
-  delete object;
+  Objects().Remove(object->handle);  // nothing else pins GDI objects: freed here
 }
 
 Object* Stock(int index) {
   auto& t = Stocks();
   if (index < 0 || index >= int(t.objects.size())) return nullptr;
-  return t.objects[std::size_t(index)].get();
+  return t.objects[std::size_t(index)];
 }
 
 Bitmap* StockBitmap() {
-  return Stocks().bitmap.get();
+  return Stocks().bitmap;
 }
 
 void Acquire(Object* object, Dc* dc) {
@@ -361,8 +382,7 @@ BOOL UnrealizeObject(HGDIOBJ handle) {
 
 HBRUSH CreateSolidBrush(COLORREF color) {
   auto b = MakeBrush(BS_SOLID, color);
-  Register(b.get());
-  return static_cast<HBRUSH>(HandleOf(b.release()));
+  return static_cast<HBRUSH>(Register(std::move(b)));
 }
 
 HBRUSH CreateHatchBrush(int hatch, COLORREF color) {
@@ -372,8 +392,7 @@ HBRUSH CreateHatchBrush(int hatch, COLORREF color) {
   }
   auto b = MakeBrush(BS_HATCHED, color);
   b->hatch = hatch;
-  Register(b.get());
-  return static_cast<HBRUSH>(HandleOf(b.release()));
+  return static_cast<HBRUSH>(Register(std::move(b)));
 }
 
 HBRUSH CreatePatternBrush(HBITMAP bitmap) {
@@ -387,8 +406,7 @@ HBRUSH CreatePatternBrush(HBITMAP bitmap) {
   auto b = MakeBrush(BS_PATTERN, 0);
   b->pattern = std::move(copy);
   b->patternHandle = bitmap;
-  Register(b.get());
-  return static_cast<HBRUSH>(HandleOf(b.release()));
+  return static_cast<HBRUSH>(Register(std::move(b)));
 }
 
 HBRUSH CreateBrushIndirect(const LOGBRUSH* brush) {
@@ -418,8 +436,7 @@ HPEN CreatePen(int style, int width, COLORREF color) {
   }
   auto p = MakePen(UINT(style), std::max(width, 1), color);
   if (style == PS_NULL) p->width = 1;
-  Register(p.get());
-  return static_cast<HPEN>(HandleOf(p.release()));
+  return static_cast<HPEN>(Register(std::move(p)));
 }
 
 HPEN CreatePenIndirect(const LOGPEN* pen) {
@@ -438,8 +455,7 @@ HFONT CreateFontIndirectA(const LOGFONTA* font) {
   auto f = std::make_unique<Font>();
   f->description = *font;
   f->description.lfFaceName[LF_FACESIZE - 1] = '\0';
-  Register(f.get());
-  return static_cast<HFONT>(HandleOf(f.release()));
+  return static_cast<HFONT>(Register(std::move(f)));
 }
 
 HRGN CreateRectRgn(int left, int top, int right, int bottom) {
@@ -447,8 +463,7 @@ HRGN CreateRectRgn(int left, int top, int right, int bottom) {
   RECT rect = Rect(std::min(left, right), std::min(top, bottom), std::max(left, right),
                    std::max(top, bottom));
   if (!IsEmpty(rect)) r->rects.push_back(rect);
-  Register(r.get());
-  return static_cast<HRGN>(HandleOf(r.release()));
+  return static_cast<HRGN>(Register(std::move(r)));
 }
 
 }  // namespace win

@@ -116,15 +116,13 @@ HPALETTE CreatePalette(const LOGPALETTE* palette) {
   }
   auto p = std::make_unique<Palette>();
   p->entries.assign(palette->palPalEntry, palette->palPalEntry + palette->palNumEntries);
-  Register(p.get());
-  return static_cast<HPALETTE>(HandleOf(p.release()));
+  return static_cast<HPALETTE>(Register(std::move(p)));
 }
 
 HPALETTE CreateHalftonePalette(HDC) {
   auto p = std::make_unique<Palette>();
   p->entries = HalftoneEntries();
-  Register(p.get());
-  return static_cast<HPALETTE>(HandleOf(p.release()));
+  return static_cast<HPALETTE>(Register(std::move(p)));
 }
 
 UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* entries) {

@@ -297,7 +297,7 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode, void* 
 
 BOOL ReadFile(HANDLE file, void* buffer, DWORD toRead, DWORD* read, void* /*overlapped*/) {
   if (read != nullptr) *read = 0;
-  auto* f = detail::LookupHandleAs<FileObject>(file);
+  auto f = detail::LookupHandleAs<FileObject>(file);
   if (f == nullptr) return FALSE;
   if (!(f->access & GENERIC_READ)) return Fail(ERROR_ACCESS_DENIED);
   if (buffer == nullptr && toRead > 0) return Fail(ERROR_INVALID_PARAMETER);
@@ -319,7 +319,7 @@ BOOL ReadFile(HANDLE file, void* buffer, DWORD toRead, DWORD* read, void* /*over
 BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, DWORD* written,
                void* /*overlapped*/) {
   if (written != nullptr) *written = 0;
-  auto* f = detail::LookupHandleAs<FileObject>(file);
+  auto f = detail::LookupHandleAs<FileObject>(file);
   if (f == nullptr) return FALSE;
   if (!(f->access & GENERIC_WRITE)) return Fail(ERROR_ACCESS_DENIED);
   if (buffer == nullptr && toWrite > 0) return Fail(ERROR_INVALID_PARAMETER);
@@ -338,7 +338,7 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, DWORD* written,
 }
 
 BOOL SetFilePointerEx(HANDLE file, LONGLONG distance, LONGLONG* newPosition, DWORD moveMethod) {
-  auto* f = detail::LookupHandleAs<FileObject>(file);
+  auto f = detail::LookupHandleAs<FileObject>(file);
   if (f == nullptr) return FALSE;
   LONGLONG base = 0;
   if (moveMethod == FILE_CURRENT) {
@@ -359,7 +359,7 @@ BOOL SetFilePointerEx(HANDLE file, LONGLONG distance, LONGLONG* newPosition, DWO
 }
 
 BOOL GetFileSizeEx(HANDLE file, LONGLONG* size) {
-  auto* f = detail::LookupHandleAs<FileObject>(file);
+  auto f = detail::LookupHandleAs<FileObject>(file);
   if (f == nullptr) return FALSE;
   if (size == nullptr) return Fail(ERROR_INVALID_PARAMETER);
   struct stat st;
@@ -369,7 +369,7 @@ BOOL GetFileSizeEx(HANDLE file, LONGLONG* size) {
 }
 
 BOOL SetEndOfFile(HANDLE file) {
-  auto* f = detail::LookupHandleAs<FileObject>(file);
+  auto f = detail::LookupHandleAs<FileObject>(file);
   if (f == nullptr) return FALSE;
   if (!(f->access & GENERIC_WRITE)) return Fail(ERROR_ACCESS_DENIED);
   const off_t position = lseek(f->fd, 0, SEEK_CUR);
@@ -378,13 +378,13 @@ BOOL SetEndOfFile(HANDLE file) {
 }
 
 BOOL CloseHandle(HANDLE handle) {
-  std::unique_ptr<detail::KernelObject> object = detail::UnregisterHandle(handle);
+  auto object = detail::UnregisterHandle(handle);
   if (!object) return Fail(ERROR_INVALID_HANDLE);
   return object->Close();
 }
 
 BOOL DiscardFile(HANDLE file) {
-  std::unique_ptr<detail::KernelObject> object = detail::UnregisterHandle(file);
+  auto object = detail::UnregisterHandle(file);
   if (!object) return Fail(ERROR_INVALID_HANDLE);
   auto* f = dynamic_cast<FileObject*>(object.get());
   if (f == nullptr || f->temp.empty()) return object->Close();

@@ -163,7 +163,7 @@ HANDLE FindFirstFileA(LPCSTR pattern, WIN32_FIND_DATAA* data) {
 }
 
 BOOL FindNextFileA(HANDLE find, WIN32_FIND_DATAA* data) {
-  auto* f = detail::LookupHandleAs<FindObject>(find);
+  auto f = detail::LookupHandleAs<FindObject>(find);
   if (f == nullptr) return FALSE;
   if (data == nullptr) return Fail(ERROR_INVALID_PARAMETER);
   if (!NextMatch(*f, data)) return Fail(ERROR_NO_MORE_FILES);
@@ -171,8 +171,9 @@ BOOL FindNextFileA(HANDLE find, WIN32_FIND_DATAA* data) {
 }
 
 BOOL FindClose(HANDLE find) {
-  if (detail::LookupHandleAs<FindObject>(find) == nullptr) return FALSE;
-  return detail::UnregisterHandle(find)->Close();
+  auto f = detail::UnregisterHandleAs<FindObject>(find);
+  if (f == nullptr) return Fail(ERROR_INVALID_HANDLE);
+  return f->Close();
 }
 
 }  // namespace win

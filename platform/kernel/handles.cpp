@@ -1,57 +1,42 @@
-// The live set of kernel handles.
-#include <mutex>
-#include <unordered_map>
-
+// The kernel's handles: files and searches today, events and change notifications later.
+// Kernel objects may be used from any thread (the folder watcher waits on them), so every
+// lookup pins its object.
 #include "platform/kernel/internal.h"
 #include "platform/kernel/kernel.h"
 
-namespace win {
+namespace win::detail {
 
 namespace {
 
-struct HandleTable {
-  std::mutex mutex;
-  std::unordered_map<HANDLE, std::unique_ptr<detail::KernelObject>> objects;
-};
-
-HandleTable& Table() {
-  static HandleTable* table = new HandleTable;  // used until exit
+HandleTable<KernelObject>& Table() {
+  static auto* table = new HandleTable<KernelObject>;  // used until exit
   return *table;
 }
 
 }  // namespace
 
-namespace detail {
-
 HANDLE RegisterHandle(std::unique_ptr<KernelObject> object) {
-  HandleTable& t = Table();
-  HANDLE handle = object.get();
-  std::lock_guard lock(t.mutex);
-  t.objects.emplace(handle, std::move(object));
+  HANDLE handle = Table().Add(std::move(object), HandleKind::kKernelObject);
+  if (handle == nullptr) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return INVALID_HANDLE_VALUE;
+  }
   return handle;
 }
 
-KernelObject* LookupHandle(HANDLE handle) {
-  HandleTable& t = Table();
-  std::lock_guard lock(t.mutex);
-  const auto it = t.objects.find(handle);
-  if (it == t.objects.end()) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return nullptr;
-  }
-  return it->second.get();
-}
-
-std::unique_ptr<KernelObject> UnregisterHandle(HANDLE handle) {
-  HandleTable& t = Table();
-  std::lock_guard lock(t.mutex);
-  const auto it = t.objects.find(handle);
-  if (it == t.objects.end()) return nullptr;
-  std::unique_ptr<KernelObject> object = std::move(it->second);
-  t.objects.erase(it);
+KernelRef<KernelObject> LookupHandle(HANDLE handle) {
+  KernelRef<KernelObject> object = Table().Pin(handle, HandleKind::kKernelObject);
+  if (!object) SetLastError(ERROR_INVALID_HANDLE);
   return object;
 }
 
-}  // namespace detail
+KernelRef<KernelObject> UnregisterHandle(HANDLE handle) {
+  return Table().Remove(handle, HandleKind::kKernelObject);
+}
 
-}  // namespace win
+KernelRef<KernelObject> UnregisterHandleIf(HANDLE handle,
+                                           bool (*accept)(const KernelObject& object)) {
+  return Table().RemoveIf(handle, HandleKind::kKernelObject, accept);
+}
+
+}  // namespace win::detail

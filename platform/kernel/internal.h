@@ -9,29 +9,46 @@
 #include <string>
 #include <vector>
 
+#include "platform/kernel/handle_table.h"
 #include "platform/kernel/kernel.h"
 
 namespace win::detail {
 
-// Everything a HANDLE can stand for. Handles are checked against the live set, so a stale or
-// made-up handle fails with ERROR_INVALID_HANDLE instead of touching freed memory.
+// Everything a HANDLE can stand for. Handles are slots of a handle table, so a stale or
+// made-up handle fails with ERROR_INVALID_HANDLE instead of reaching another object.
 class KernelObject {
  public:
   virtual ~KernelObject() = default;
   // Releases the object's resources; FALSE with the last error set when that fails.
   virtual BOOL Close() = 0;
 };
-HANDLE RegisterHandle(std::unique_ptr<KernelObject> object);
-// The live object behind a handle, or nullptr (last error ERROR_INVALID_HANDLE).
-KernelObject* LookupHandle(HANDLE handle);
+// A kernel object kept alive while held, even when another thread closes its handle.
 template <typename T>
-T* LookupHandleAs(HANDLE handle) {
-  T* object = dynamic_cast<T*>(LookupHandle(handle));
-  if (object == nullptr) SetLastError(ERROR_INVALID_HANDLE);
+using KernelRef = HandleTable<KernelObject>::Ref<T>;
+
+// The new handle; INVALID_HANDLE_VALUE (ERROR_NOT_ENOUGH_MEMORY) when the process is out of
+// handles, the object then destroyed.
+HANDLE RegisterHandle(std::unique_ptr<KernelObject> object);
+// The live object behind a handle, or empty (last error ERROR_INVALID_HANDLE).
+KernelRef<KernelObject> LookupHandle(HANDLE handle);
+template <typename T>
+KernelRef<T> LookupHandleAs(HANDLE handle) {
+  KernelRef<T> object = LookupHandle(handle).template As<T>();
+  if (!object) SetLastError(ERROR_INVALID_HANDLE);
   return object;
 }
-// Takes the object out of the live set; nullptr when the handle is not live.
-std::unique_ptr<KernelObject> UnregisterHandle(HANDLE handle);
+// Makes the handle stale and hands the object back for closing; empty when the handle is not
+// live. The object is destroyed when the last reference goes.
+KernelRef<KernelObject> UnregisterHandle(HANDLE handle);
+// The same for a handle whose object is a T only: another kind of handle stays open.
+KernelRef<KernelObject> UnregisterHandleIf(HANDLE handle,
+                                           bool (*accept)(const KernelObject& object));
+template <typename T>
+KernelRef<T> UnregisterHandleAs(HANDLE handle) {
+  return UnregisterHandleIf(
+             handle, [](const KernelObject& o) { return dynamic_cast<const T*>(&o) != nullptr; })
+      .template As<T>();
+}
 
 // Sets the last error from errno (or from a given errno value) and returns FALSE.
 BOOL FailWithErrno(int err);

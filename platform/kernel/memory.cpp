@@ -1,9 +1,9 @@
 // Global memory blocks (the clipboard hands data over in them).
+#include <atomic>
 #include <cstdlib>
-#include <cstring>
-#include <mutex>
-#include <unordered_map>
+#include <memory>
 
+#include "platform/kernel/handle_table.h"
 #include "platform/kernel/internal.h"
 #include "platform/kernel/kernel.h"
 
@@ -11,84 +11,75 @@ namespace win {
 
 namespace {
 
+struct FreeBytes {
+  void operator()(void* data) const { std::free(data); }
+};
+
 struct Block {
-  void* data;
-  std::size_t size;
-  int locks;
+  std::unique_ptr<void, FreeBytes> data;
+  std::size_t size = 0;
+  std::atomic<int> locks{0};
 };
 
-// Handles are checked against the live blocks, so a freed or made-up handle fails cleanly.
-struct GlobalHeap {
-  std::mutex mutex;
-  std::unordered_map<HGLOBAL, Block> blocks;
-};
-
-GlobalHeap& Heap() {
-  static GlobalHeap* heap = new GlobalHeap;  // used until exit
+// Each call pins its block, so a block freed by another thread meanwhile stays valid until the
+// call is done; the pointer GlobalLock returns is the caller's to keep until GlobalFree.
+detail::HandleTable<Block>& Heap() {
+  static auto* heap = new detail::HandleTable<Block>;  // used until exit
   return *heap;
+}
+
+auto FindBlock(HGLOBAL memory) {
+  auto block = Heap().Pin(memory, detail::HandleKind::kGlobalMemory);
+  if (!block) SetLastError(ERROR_INVALID_HANDLE);
+  return block;
 }
 
 }  // namespace
 
 HGLOBAL GlobalAlloc(UINT flags, std::size_t bytes) {
-  // One byte at least, so every block has its own address.
-  void* data =
-      (flags & GMEM_ZEROINIT) ? std::calloc(bytes ? bytes : 1, 1) : std::malloc(bytes ? bytes : 1);
-  if (data == nullptr) {
+  // One byte at least, so a lock of an empty block still gives a pointer.
+  const std::size_t allocated = bytes ? bytes : 1;
+  auto block = std::make_unique<Block>();
+  block->data.reset((flags & GMEM_ZEROINIT) ? std::calloc(allocated, 1) : std::malloc(allocated));
+  block->size = bytes;
+  if (block->data == nullptr) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
-  GlobalHeap& heap = Heap();
-  std::lock_guard lock(heap.mutex);
-  heap.blocks.emplace(data, Block{data, bytes, 0});
-  return data;
+  HGLOBAL handle = Heap().Add(std::move(block), detail::HandleKind::kGlobalMemory);
+  if (handle == nullptr) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return handle;
 }
 
 void* GlobalLock(HGLOBAL memory) {
-  GlobalHeap& heap = Heap();
-  std::lock_guard lock(heap.mutex);
-  const auto it = heap.blocks.find(memory);
-  if (it == heap.blocks.end()) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return nullptr;
-  }
-  ++it->second.locks;
-  return it->second.data;
+  auto block = FindBlock(memory);
+  if (!block) return nullptr;
+  ++block->locks;
+  return block->data.get();
 }
 
 BOOL GlobalUnlock(HGLOBAL memory) {
-  GlobalHeap& heap = Heap();
-  std::lock_guard lock(heap.mutex);
-  const auto it = heap.blocks.find(memory);
-  if (it == heap.blocks.end()) return detail::Fail(ERROR_INVALID_HANDLE);
-  if (it->second.locks > 0) --it->second.locks;
+  auto block = FindBlock(memory);
+  if (!block) return FALSE;
+  int locks = block->locks.load();
+  while (locks > 0 && !block->locks.compare_exchange_weak(locks, locks - 1)) {
+  }
   // As on Windows: nonzero while still locked, zero with no error once unlocked.
-  if (it->second.locks > 0) return TRUE;
+  if (locks > 1) return TRUE;
   SetLastError(ERROR_SUCCESS);
   return FALSE;
 }
 
 std::size_t GlobalSize(HGLOBAL memory) {
-  GlobalHeap& heap = Heap();
-  std::lock_guard lock(heap.mutex);
-  const auto it = heap.blocks.find(memory);
-  if (it == heap.blocks.end()) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return 0;
-  }
-  return it->second.size;
+  auto block = FindBlock(memory);
+  return block ? block->size : 0;
 }
 
 HGLOBAL GlobalFree(HGLOBAL memory) {
-  GlobalHeap& heap = Heap();
-  std::lock_guard lock(heap.mutex);
-  const auto it = heap.blocks.find(memory);
-  if (it == heap.blocks.end()) {
+  if (!Heap().Remove(memory, detail::HandleKind::kGlobalMemory)) {
     SetLastError(ERROR_INVALID_HANDLE);
     return memory;
   }
-  std::free(it->second.data);
-  heap.blocks.erase(it);
   return nullptr;
 }
 
