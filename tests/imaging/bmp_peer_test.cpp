@@ -5,14 +5,13 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "imaging/bitmap.h"
 #include "tests/imaging/bitmap_test_support.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -54,11 +53,6 @@ const PeerCase kPeerCases[] = {
     {"Alpha32Fields", "-type TrueColorAlpha", "BMP", 124, 32, win::BI_BITFIELDS},
 };
 
-Bytes ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 std::uint32_t Get(const Bytes& in, std::size_t at, int bytes) {
   std::uint32_t v = 0;
   for (int i = bytes - 1; i >= 0; --i) v = v << 8 | in[at + std::size_t(i)];
@@ -70,13 +64,6 @@ class BmpPeerTest : public ::testing::TestWithParam<PeerCase> {
   void SetUp() override {
     if (access(kConvert, X_OK) != 0)
       GTEST_SKIP() << kConvert << " is missing (Debian's imagemagick package brings it)";
-    std::string pattern = ::testing::TempDir() + "bmp_peer_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern + "/";
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    if (!dir_.empty()) std::filesystem::remove_all(dir_, ignored);
   }
 
   // Runs convert with the arguments; false when it fails.
@@ -85,7 +72,8 @@ class BmpPeerTest : public ::testing::TestWithParam<PeerCase> {
     return std::system(command.c_str()) == 0;
   }
 
-  std::string dir_;
+  test_support::ScratchFolder folder_{"suotu-bmp-peer"};
+  const std::string dir_ = folder_.Host() + "/";
 };
 
 TEST_P(BmpPeerTest, LoadsWithThePixelsThePeerReadsBack) {
@@ -98,15 +86,12 @@ TEST_P(BmpPeerTest, LoadsWithThePixelsThePeerReadsBack) {
       ppm += {char(p.r), char(p.g), char(p.b)};
     }
   }
-  {
-    std::ofstream out(dir_ + "in.ppm", std::ios::binary);
-    out << ppm;
-  }
+  folder_.Write("in.ppm", ppm);
   const std::string bmpPath = dir_ + "out.bmp";
   ASSERT_TRUE(Convert("'" + dir_ + "in.ppm' " + c.options + " " + c.coder + ":'" + bmpPath + "'"));
   ASSERT_TRUE(Convert("'" + bmpPath + "' -depth 8 rgb:'" + dir_ + "out.rgb'"));
-  const Bytes bmp = ReadFile(bmpPath);
-  const Bytes peer = ReadFile(dir_ + "out.rgb");
+  const Bytes bmp = test_support::ReadBytes(bmpPath);
+  const Bytes peer = test_support::ReadBytes(dir_ + "out.rgb");
   ASSERT_GE(bmp.size(), 30u);
   ASSERT_EQ(peer.size(), std::size_t(kWidth * kHeight * 3));
 
@@ -136,15 +121,13 @@ TEST_P(BmpPeerTest, LoadsWithThePixelsThePeerReadsBack) {
   // What we write back from it, the peer reads as the same pixels.
   TMemoryStream written;
   bitmap.WriteToStream(written);
-  {
-    std::ofstream out(dir_ + "back.bmp", std::ios::binary);
-    out.write(reinterpret_cast<const char*>(written.Memory()), std::streamsize(written.Size()));
-  }
+  folder_.Write("back.bmp", std::string_view(reinterpret_cast<const char*>(written.Memory()),
+                                             std::size_t(written.Size())));
   if (c.compression == win::BI_RLE8) {
-    EXPECT_EQ(ReadFile(dir_ + "back.bmp"), bmp);
+    EXPECT_EQ(test_support::ReadBytes(dir_ + "back.bmp"), bmp);
   }
   ASSERT_TRUE(Convert("'" + dir_ + "back.bmp' -depth 8 rgb:'" + dir_ + "back.rgb'"));
-  EXPECT_EQ(ReadFile(dir_ + "back.rgb"), peer);
+  EXPECT_EQ(test_support::ReadBytes(dir_ + "back.rgb"), peer);
 }
 
 INSTANTIATE_TEST_SUITE_P(ImageMagick, BmpPeerTest, ::testing::ValuesIn(kPeerCases),

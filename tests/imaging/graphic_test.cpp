@@ -2,17 +2,19 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-#include <cstdio>
+#include <filesystem>
 
 #include "imaging/bitmap.h"
 #include "runtime/exceptions.h"
 #include "tests/imaging/bitmap_test_support.h"
+#include "tests/support/failure_message.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
 using bitmap_test::MakeCoded24;
 using bitmap_test::Read24;
+using test_support::MessageOf;
 
 // A graphic of another class whose stored data is a fixed byte string.
 class TFixedGraphic : public TGraphic {
@@ -98,28 +100,15 @@ TEST(GraphicTest, TransparentAndModifiedNotifyOnChangeOnly) {
 TEST(GraphicTest, BaseCopyFromAsksTheSourceAndFailsForNone) {
   TFixedGraphic graphic("x");
   TFixedGraphic other("y");
-  try {
-    graphic.CopyFrom(nullptr);
-    FAIL();
-  } catch (const EConvertError& e) {
-    EXPECT_EQ(e.Message(), "Cannot assign a nil to a TFixedGraphic");
-  }
-  try {
-    graphic.CopyFrom(&other);
-    FAIL();
-  } catch (const EConvertError& e) {
-    EXPECT_EQ(e.Message(), "Cannot assign a TFixedGraphic to a TFixedGraphic");
-  }
+  EXPECT_EQ(MessageOf<EConvertError>([&] { graphic.CopyFrom(nullptr); }),
+            "Cannot assign a nil to a TFixedGraphic");
+  EXPECT_EQ(MessageOf<EConvertError>([&] { graphic.CopyFrom(&other); }),
+            "Cannot assign a TFixedGraphic to a TFixedGraphic");
 }
 
 TEST(GraphicTest, FileRoundTripAndOpenFailure) {
-  char host[] = "/tmp/suotu_graphic_XXXXXX";
-  const int fd = mkstemp(host);
-  ASSERT_GE(fd, 0);
-  close(fd);
-  // The C: drive is the host's root folder.
-  AnsiString path = "C:";
-  for (const char* p = host; *p != '\0'; ++p) path += *p == '/' ? '\\' : *p;
+  const test_support::ScratchFolder folder("suotu-graphic");
+  const AnsiString path = folder.Win("coded.bmp");
 
   TBitmap original;
   MakeCoded24(original, 4, 3);
@@ -127,14 +116,10 @@ TEST(GraphicTest, FileRoundTripAndOpenFailure) {
   TBitmap read;
   read.ReadFromFile(path);
   EXPECT_EQ(Read24(read), Read24(original));
-  std::remove(host);
+  std::filesystem::remove(folder.HostOf("coded.bmp"));
 
-  try {
-    read.ReadFromFile(path);
-    FAIL();
-  } catch (const EFOpenError& e) {
-    EXPECT_EQ(e.Message().rfind("Cannot open file \"" + path + "\". ", 0), 0u) << e.Message();
-  }
+  const std::string message = MessageOf<EFOpenError>([&] { read.ReadFromFile(path); });
+  EXPECT_EQ(message.rfind("Cannot open file \"" + path + "\". ", 0), 0u) << message;
   EXPECT_EQ(Read24(read), Read24(original));  // a failed read leaves the picture
 }
 

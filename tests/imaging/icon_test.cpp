@@ -4,13 +4,13 @@
 #include <png.h>
 
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <vector>
 
 #include "imaging/bitmap.h"
 #include "imaging/picture.h"
 #include "test_graphic.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -245,12 +245,10 @@ TEST(IconTest, DrawingBlendsOverTheTarget) {
 }
 
 TEST(IconTest, PicturesLoadIconFiles) {
-  ScratchDir dir("suotu_icon_test");
-  const Bytes bytes = ThreeImageIcon();
-  std::ofstream(dir.Host("app.ICO"), std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  test_support::ScratchFolder dir("suotu-icon");
+  dir.Write("app.ICO", ThreeImageIcon());
   TPicture picture;
-  picture.ReadFromFile(dir.Windows("app.ICO"));
+  picture.ReadFromFile(dir.Win("app.ICO"));
   ASSERT_NE(dynamic_cast<TIcon*>(picture.Graphic()), nullptr);
   EXPECT_EQ(picture.Width(), 48);
 }

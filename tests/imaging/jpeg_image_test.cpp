@@ -206,7 +206,7 @@ TEST_F(JpegImage, EmptyBitmapIsNotSaved) {
     EXPECT_EQ(image.Data().StoredBytes, nullptr) << c.name;
 
     // Through a file: nothing is created.
-    const std::string host = dir.File(std::string(c.name) + ".jpg");
+    const std::string host = dir.HostOf(std::string(c.name) + ".jpg");
     AnsiString windowsPath = "C:" + host;
     std::replace(windowsPath.begin(), windowsPath.end(), '/', '\\');
     EXPECT_THROW(image.WriteToFile(windowsPath), EInvalidGraphic) << c.name;
@@ -664,10 +664,10 @@ TEST_F(JpegImage, TurnedPhotosAreUprightAndSavedUnchanged) {
 
     // ImageMagick turning the file by its own reading of the tag agrees, within what its
     // different DCT changes.
-    WriteFile(dir.File("turned.jpg"), file);
-    jpegtest::Run(std::string("/usr/bin/convert ") + dir.File("turned.jpg") + " -auto-orient " +
-                  dir.File("auto.ppm"));
-    const Pixels automatic = ReadPnm(dir.File("auto.ppm"));
+    WriteFile(dir.HostOf("turned.jpg"), file);
+    jpegtest::Run(std::string("/usr/bin/convert ") + dir.HostOf("turned.jpg") + " -auto-orient " +
+                  dir.HostOf("auto.ppm"));
+    const Pixels automatic = ReadPnm(dir.HostOf("auto.ppm"));
     ASSERT_EQ(automatic.width, bitmap.Width());
     EXPECT_LE(MaxDifference(automatic, PixelsOf(bitmap)), 12);
   }
@@ -712,7 +712,7 @@ TEST_F(JpegImage, RegistrationAddsJpegAndJpgAndShutdownRemovesThem) {
   EXPECT_EQ(entries.back().description, "JPEG Image File");
 
   // The picture container now loads such files into a JPEG object.
-  const std::string host = dir.File("photo.jpg");
+  const std::string host = dir.HostOf("photo.jpg");
   WriteFile(host, Cjpeg(dir, PhotoLike(30, 20), "-quality 90"));
   AnsiString path = "C:" + host;
   std::replace(path.begin(), path.end(), '/', '\\');

@@ -13,7 +13,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -23,6 +22,8 @@
 #include "imaging/jpeg_codec.h"
 #include "runtime/exceptions.h"
 #include "runtime/stream.h"
+#include "tests/support/failure_message.h"
+#include "tests/support/scratch_folder.h"
 
 namespace jpegtest {
 
@@ -66,22 +67,8 @@ inline Pixels PhotoLike(int width, int height, unsigned seed = 1) {
 }
 
 // A scratch folder of its own per test, removed afterwards.
-class ScratchDir {
- public:
-  ScratchDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "suotu-jpeg-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    path_ = pattern;
-  }
-  ~ScratchDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  std::filesystem::path path_;
-};
+using ScratchDir = test_support::ScratchFolder;
+using test_support::MessageOf;
 
 inline Bytes ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -149,18 +136,18 @@ inline Bytes BytesOf(TMemoryStream& stream) {
 
 // cjpeg on our pixels, with extra switches.
 inline Bytes Cjpeg(const ScratchDir& dir, const Pixels& p, const std::string& switches) {
-  WritePnm(dir.File("in.pnm"), p);
-  Run("cjpeg " + switches + " -outfile " + dir.File("ref.jpg") + " " + dir.File("in.pnm"));
-  return ReadFile(dir.File("ref.jpg"));
+  WritePnm(dir.HostOf("in.pnm"), p);
+  Run("cjpeg " + switches + " -outfile " + dir.HostOf("ref.jpg") + " " + dir.HostOf("in.pnm"));
+  return ReadFile(dir.HostOf("ref.jpg"));
 }
 
 // djpeg's decoding of bytes, with extra switches.
 inline Pixels Djpeg(const ScratchDir& dir, const Bytes& jpeg, const std::string& switches,
                     bool warningExpected = false) {
-  WriteFile(dir.File("dj.jpg"), jpeg);
-  Run("djpeg " + switches + " -pnm -outfile " + dir.File("dj.pnm") + " " + dir.File("dj.jpg"),
+  WriteFile(dir.HostOf("dj.jpg"), jpeg);
+  Run("djpeg " + switches + " -pnm -outfile " + dir.HostOf("dj.pnm") + " " + dir.HostOf("dj.jpg"),
       warningExpected);
-  return ReadPnm(dir.File("dj.pnm"));
+  return ReadPnm(dir.HostOf("dj.pnm"));
 }
 
 // Our encoder on pixels (24-bit, top row first).
@@ -363,10 +350,10 @@ inline Pixels TurnedReference(const ScratchDir& dir, const Bytes& file, const st
                               int orientation) {
   const Pixels stored = Djpeg(dir, file, switches);
   const std::string extension = stored.channels == 1 ? ".pgm" : ".ppm";
-  WritePnm(dir.File("stored" + extension), stored);
-  Run(std::string("/usr/bin/convert ") + dir.File("stored" + extension) + " " +
-      kUprightOperation[orientation] + " " + dir.File("upright" + extension));
-  return ReadPnm(dir.File("upright" + extension));
+  WritePnm(dir.HostOf("stored" + extension), stored);
+  Run(std::string("/usr/bin/convert ") + dir.HostOf("stored" + extension) + " " +
+      kUprightOperation[orientation] + " " + dir.HostOf("upright" + extension));
+  return ReadPnm(dir.HostOf("upright" + extension));
 }
 
 // The number of scans (start-of-scan markers; entropy-coded data never holds FF DA).
@@ -440,16 +427,5 @@ struct Recorder : jpeg::ProgressListener {
     if (abortAt >= 0 && static_cast<int>(calls.size()) > abortAt) throw EAbort();
   }
 };
-
-// The message of the E that f raises, or "(no exception)".
-template <typename E, typename F>
-std::string MessageOf(F&& f) {
-  try {
-    f();
-  } catch (const E& e) {
-    return e.Message();
-  }
-  return "(no exception)";
-}
 
 }  // namespace jpegtest

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <vector>
 
@@ -12,6 +11,7 @@
 #include "platform/gdi/metafile.h"
 #include "platform/user/clipboard.h"
 #include "test_graphic.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -225,18 +225,14 @@ TEST(MetafileTest, DrawsAFrameInsideTheTarget) {
 }
 
 TEST(MetafileTest, PicturesLoadBothKindsByExtension) {
-  ScratchDir dir("suotu_metafile_test");
-  const Bytes emf = Emf(2540, 1270);
-  const Bytes wmf = Wmf(0, 0, 1440, 720, 1440);
-  std::ofstream(dir.Host("a.emf"), std::ios::binary)
-      .write(reinterpret_cast<const char*>(emf.data()), std::streamsize(emf.size()));
-  std::ofstream(dir.Host("b.WMF"), std::ios::binary)
-      .write(reinterpret_cast<const char*>(wmf.data()), std::streamsize(wmf.size()));
+  test_support::ScratchFolder dir("suotu-metafile");
+  dir.Write("a.emf", Emf(2540, 1270));
+  dir.Write("b.WMF", Wmf(0, 0, 1440, 720, 1440));
   TPicture picture;
-  picture.ReadFromFile(dir.Windows("a.emf"));
+  picture.ReadFromFile(dir.Win("a.emf"));
   EXPECT_NE(dynamic_cast<TMetafile*>(picture.Graphic()), nullptr);
   EXPECT_EQ(picture.Width(), 81);
-  picture.ReadFromFile(dir.Windows("b.WMF"));
+  picture.ReadFromFile(dir.Win("b.WMF"));
   EXPECT_EQ(picture.Width(), 96);
 }
 

@@ -2,14 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "imaging/bitmap.h"
 #include "imaging/icon.h"
 #include "imaging/metafile.h"
 #include "test_graphic.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -28,9 +27,6 @@ class PictureTest : public ::testing::Test {
   }
   void TearDown() override { TPicture::UnregisterGraphicClass(TTestGraphic::StaticClass()); }
 
-  void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-  }
   std::string TestData(std::int32_t w, std::int32_t h, std::int32_t tag) {
     TMemoryStream stream;
     MakeTestGraphic(w, h, tag)->WriteToStream(stream);
@@ -39,7 +35,7 @@ class PictureTest : public ::testing::Test {
 
   TPicture picture_;
   int changes_ = 0;
-  ScratchDir dir_{"suotu_picture_test"};
+  test_support::ScratchFolder dir_{"suotu-picture"};
 };
 
 TEST_F(PictureTest, RegistryStartsWithTheSystemsFormatsInOrder) {
@@ -145,8 +141,8 @@ TEST_F(PictureTest, UnknownExtensionsNameTheExtensionAsWritten) {
 
 TEST_F(PictureTest, ExtensionIsLowerCasedBeforeTheLookup) {
   TPicture::RegisterFormat("jpg", "Test JPEG", TTestGraphic::StaticClass());
-  WriteFile(dir_.Host("photo.JPG"), TestData(64, 48, 7));
-  picture_.ReadFromFile(dir_.Windows("photo.JPG"));
+  dir_.Write("photo.JPG", TestData(64, 48, 7));
+  picture_.ReadFromFile(dir_.Win("photo.JPG"));
   auto* graphic = dynamic_cast<TTestGraphic*>(picture_.Graphic());
   ASSERT_NE(graphic, nullptr);
   EXPECT_EQ(graphic->Tag(), 7);
@@ -159,18 +155,17 @@ TEST_F(PictureTest, ExtensionIsLowerCasedBeforeTheLookup) {
 }
 
 TEST_F(PictureTest, FailedLoadKeepsThePreviousGraphic) {
-  WriteFile(dir_.Host("good.tst"), TestData(10, 20, 1));
-  WriteFile(dir_.Host("bad.tst"), "not a test picture at all");
-  picture_.ReadFromFile(dir_.Windows("good.tst"));
+  dir_.Write("good.tst", TestData(10, 20, 1));
+  dir_.Write("bad.tst", "not a test picture at all");
+  picture_.ReadFromFile(dir_.Win("good.tst"));
   TGraphic* before = picture_.Graphic();
   changes_ = 0;
-  EXPECT_THROW(picture_.ReadFromFile(dir_.Windows("bad.tst")), EInvalidGraphic);
+  EXPECT_THROW(picture_.ReadFromFile(dir_.Win("bad.tst")), EInvalidGraphic);
   try {
-    picture_.ReadFromFile(dir_.Windows("missing.tst"));
+    picture_.ReadFromFile(dir_.Win("missing.tst"));
     ADD_FAILURE() << "a missing file loaded";
   } catch (const EFOpenError& e) {
-    EXPECT_EQ(e.Message().rfind("Cannot open file \"" + dir_.Windows("missing.tst") + "\". ", 0),
-              0u)
+    EXPECT_EQ(e.Message().rfind("Cannot open file \"" + dir_.Win("missing.tst") + "\". ", 0), 0u)
         << e.Message();
   }
   EXPECT_EQ(picture_.Graphic(), before);
@@ -182,16 +177,14 @@ TEST_F(PictureTest, FailedLoadKeepsThePreviousGraphic) {
 TEST_F(PictureTest, SavingWritesTheGraphicsOwnFormatWhateverTheExtension) {
   picture_.SetGraphic(MakeTestGraphic(5, 6, 9).get());
   changes_ = 0;
-  picture_.WriteToFile(dir_.Windows("out.bmp"));
-  std::ifstream in(dir_.Host("out.bmp"), std::ios::binary);
-  const std::string written{std::istreambuf_iterator<char>(in), {}};
-  EXPECT_EQ(written, TestData(5, 6, 9));
+  picture_.WriteToFile(dir_.Win("out.bmp"));
+  EXPECT_EQ(dir_.Read("out.bmp"), TestData(5, 6, 9));
   EXPECT_EQ(changes_, 0);
 }
 
 TEST_F(PictureTest, SavingAnEmptyPictureCreatesNoFile) {
-  picture_.WriteToFile(dir_.Windows("empty.bmp"));
-  EXPECT_FALSE(std::filesystem::exists(dir_.Host("empty.bmp")));
+  picture_.WriteToFile(dir_.Win("empty.bmp"));
+  EXPECT_FALSE(dir_.Exists("empty.bmp"));
 }
 
 TEST_F(PictureTest, CopyingMakesANewGraphicOfTheSameClass) {

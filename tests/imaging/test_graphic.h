@@ -4,9 +4,6 @@
 
 #include <cstdint>
 #include <cstring>
-
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -127,25 +124,3 @@ inline std::unique_ptr<TTestGraphic> MakeTestGraphic(int width, int height, int 
   graphic->SetTag(tag);
   return graphic;
 }
-
-// A scratch folder on the host and its Windows name (drive C: is the host's root).
-class ScratchDir {
- public:
-  // A folder of its own (name is only a prefix): CTest runs tests in parallel processes.
-  explicit ScratchDir(const std::string& name) {
-    std::string pattern = (std::filesystem::temp_directory_path() / (name + "-XXXXXX")).string();
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    host_ = pattern;
-  }
-  ~ScratchDir() { std::filesystem::remove_all(host_); }
-  std::filesystem::path Host(const std::string& file) const { return host_ / file; }
-  std::string Windows(const std::string& file) const {
-    std::string path = "C:" + (host_ / file).string();
-    for (char& c : path)
-      if (c == '/') c = '\\';
-    return path;
-  }
-
- private:
-  std::filesystem::path host_;
-};

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "runtime/exceptions.h"
+#include "tests/support/case_name.h"
 
 namespace {
 
@@ -56,7 +57,8 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"colon trail byte is not a drive separator", "ab" + kColonTrail + "c.jpg", "",
                   "ab" + kColonTrail + "c.jpg", ".jpg"},
         SplitCase{"dot trail byte is not an extension", "C:\\x" + kDotTrail + "jpg", "C:\\",
-                  "x" + kDotTrail + "jpg", ""}));
+                  "x" + kDotTrail + "jpg", ""}),
+    test_support::NameFrom<&SplitCase::reason>{});
 
 TEST(PathSplitting, ExtractFileDirKeepsRootsOnly) {
   EXPECT_EQ(ExtractFileDir("C:\\photos\\a.jpg"), "C:\\photos");
@@ -107,7 +109,8 @@ INSTANTIATE_TEST_SUITE_P(
                     IntCase{"$80000000", std::nullopt}, IntCase{"99999999999999999999", std::nullopt},
                     IntCase{"200 ", std::nullopt}, IntCase{"\t200", std::nullopt},
                     IntCase{"1e3", std::nullopt}, IntCase{"abc", std::nullopt},
-                    IntCase{"12G", std::nullopt}, IntCase{"$G", std::nullopt}));
+                    IntCase{"12G", std::nullopt}, IntCase{"$G", std::nullopt}),
+    test_support::SpelledFrom<&IntCase::text>{});
 
 TEST(IntegerParsing, StrToIntRaisesTheIntegerMessage) {
   try {

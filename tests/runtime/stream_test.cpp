@@ -3,15 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-
 #include "platform/kernel/kernel.h"
 #include "runtime/exceptions.h"
-
-namespace fs = std::filesystem;
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -100,42 +94,18 @@ TEST(Stream, CopyFromCopiesCountOrEverything) {
 
 class FileStreamTest : public testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/suotu-stream-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    hostDir_ = pattern;
-    auto windows = win::WindowsPathFromHost(hostDir_);
-    ASSERT_TRUE(windows.has_value());
-    dir_ = *windows;
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::permissions(hostDir_, fs::perms::owner_all, ec);
-    fs::remove_all(hostDir_, ec);
-  }
-  AnsiString WinPath(const std::string& name) const { return dir_ + "\\" + name; }
-  std::string HostPath(const std::string& name) const { return hostDir_ + "/" + name; }
-  static std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-  }
-  std::size_t EntryCount() const {
-    return static_cast<std::size_t>(std::distance(fs::directory_iterator(hostDir_), {}));
-  }
-
-  std::string hostDir_;
-  AnsiString dir_;
+  test_support::ScratchFolder folder_{"suotu-stream"};
 };
 
 TEST_F(FileStreamTest, CreatedFileAppearsOnlyWhenCommitted) {
   {
-    TFileStream s(WinPath("a.jpg"), fmCreate);
+    TFileStream s(folder_.Win("a.jpg"), fmCreate);
     s.WriteBuffer("data", 4);
-    EXPECT_FALSE(fs::exists(HostPath("a.jpg")));
+    EXPECT_FALSE(folder_.Exists("a.jpg"));
     s.Commit();
   }
-  EXPECT_EQ(Slurp(HostPath("a.jpg")), "data");
-  TFileStream in(WinPath("a.jpg"), fmOpenRead | fmShareDenyWrite);
+  EXPECT_EQ(folder_.Read("a.jpg"), "data");
+  TFileStream in(folder_.Win("a.jpg"), fmOpenRead | fmShareDenyWrite);
   EXPECT_EQ(in.Size(), 4);
   char buf[4];
   in.ReadBuffer(buf, 4);
@@ -143,45 +113,45 @@ TEST_F(FileStreamTest, CreatedFileAppearsOnlyWhenCommitted) {
 }
 
 TEST_F(FileStreamTest, FailedSaveKeepsThePreviousFileAndLeavesNoTemporary) {
-  std::ofstream(HostPath("photo缩图.jpg")) << "previous";
+  folder_.Write("photo缩图.jpg", "previous");
   try {
-    TFileStream s(WinPath("photo缩图.jpg"), fmCreate);
+    TFileStream s(folder_.Win("photo缩图.jpg"), fmCreate);
     s.WriteBuffer("partial", 7);
     throw EWriteError("Stream write error");  // the writer fails half way
   } catch (const EWriteError&) {
   }
-  EXPECT_EQ(Slurp(HostPath("photo缩图.jpg")), "previous");
-  EXPECT_EQ(EntryCount(), 1u);
+  EXPECT_EQ(folder_.Read("photo缩图.jpg"), "previous");
+  EXPECT_EQ(folder_.Names().size(), 1u);
 }
 
 TEST_F(FileStreamTest, CommitReplacesAnExistingFile) {
-  std::ofstream(HostPath("a.jpg")) << "previous contents that are longer";
-  TFileStream s(WinPath("a.jpg"), fmCreate);
+  folder_.Write("a.jpg", "previous contents that are longer");
+  TFileStream s(folder_.Win("a.jpg"), fmCreate);
   s.WriteBuffer("new", 3);
   s.Commit();
-  EXPECT_EQ(Slurp(HostPath("a.jpg")), "new");
-  EXPECT_EQ(EntryCount(), 1u);
+  EXPECT_EQ(folder_.Read("a.jpg"), "new");
+  EXPECT_EQ(folder_.Names().size(), 1u);
 }
 
 TEST_F(FileStreamTest, OpenFailureNamesTheFullPathAndTheSystemText) {
-  const AnsiString path = WinPath("missing.jpg");
+  const AnsiString path = folder_.Win("missing.jpg");
   try {
     TFileStream s(path, fmOpenRead | fmShareDenyWrite);
     FAIL();
   } catch (const EFOpenError& e) {
-    EXPECT_EQ(e.Message(), "Cannot open file \"" + path + "\". " +
-                               SysErrorMessage(win::ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(e.Message(),
+              "Cannot open file \"" + path + "\". " + SysErrorMessage(win::ERROR_FILE_NOT_FOUND));
   }
 }
 
 TEST_F(FileStreamTest, CreateFailureInAMissingFolderIsACreateError) {
-  const AnsiString path = WinPath("no-such-folder\\a.jpg");
+  const AnsiString path = folder_.Win("no-such-folder\\a.jpg");
   try {
     TFileStream s(path, fmCreate);
     FAIL();
   } catch (const EFCreateError& e) {
-    EXPECT_EQ(e.Message(), "Cannot create file \"" + path + "\". " +
-                               SysErrorMessage(win::ERROR_PATH_NOT_FOUND));
+    EXPECT_EQ(e.Message(),
+              "Cannot create file \"" + path + "\". " + SysErrorMessage(win::ERROR_PATH_NOT_FOUND));
   }
 }
 
@@ -190,11 +160,11 @@ TEST_F(FileStreamTest, ReadOnlyTargetIsRefusedAndKept) {
     // root ignores permission bits on open, but the read-only attribute is Windows' rule and
     // the platform enforces it from the mode bits, so this still holds.
   }
-  std::ofstream(HostPath("ro.jpg")) << "keep";
-  ASSERT_TRUE(win::SetFileAttributesA(WinPath("ro.jpg").c_str(), win::FILE_ATTRIBUTE_READONLY));
-  EXPECT_THROW(TFileStream(WinPath("ro.jpg"), fmCreate), EFCreateError);
-  EXPECT_EQ(Slurp(HostPath("ro.jpg")), "keep");
-  EXPECT_EQ(EntryCount(), 1u);
+  folder_.Write("ro.jpg", "keep");
+  ASSERT_TRUE(win::SetFileAttributesA(folder_.Win("ro.jpg").c_str(), win::FILE_ATTRIBUTE_READONLY));
+  EXPECT_THROW(TFileStream(folder_.Win("ro.jpg"), fmCreate), EFCreateError);
+  EXPECT_EQ(folder_.Read("ro.jpg"), "keep");
+  EXPECT_EQ(folder_.Names().size(), 1u);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "thumbs/output_name.h"
 
 #include <gtest/gtest.h>
+#include "tests/support/case_name.h"
 
 namespace {
 
@@ -29,8 +30,7 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"plain", "C:\\p\\photo.jpg", "C:\\p", "C:\\p\\photo" + kSuffix + ".jpg"},
         NameCase{"last dot, case kept", "C:\\p\\a.b.JPG", "C:\\p", "C:\\p\\a.b" + kSuffix + ".JPG"},
         NameCase{"no extension", "C:\\p\\README", "C:\\p", "C:\\p\\README" + kSuffix},
-        NameCase{"dot in folder only", "C:\\p.q\\README", "C:\\out",
-                 "C:\\out\\README" + kSuffix},
+        NameCase{"dot in folder only", "C:\\p.q\\README", "C:\\out", "C:\\out\\README" + kSuffix},
         NameCase{"drive root doubles the separator", "C:\\photo.jpg", "C:\\",
                  "C:\\\\photo" + kSuffix + ".jpg"},
         NameCase{"empty folder: the current drive's root", "C:\\p\\x.jpg", "",
@@ -40,6 +40,7 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"name ends in a 0x5C second byte, no extension", "C:\\p\\" + kTrail5C, "C:\\p",
                  "C:\\p\\" + kTrail5C + kSuffix},
         NameCase{"a thumbnail's thumbnail", "C:\\p\\photo" + kSuffix + ".jpg", "C:\\p",
-                 "C:\\p\\photo" + kSuffix + kSuffix + ".jpg"}));
+                 "C:\\p\\photo" + kSuffix + kSuffix + ".jpg"}),
+    test_support::NameFrom<&NameCase::reason>{});
 
 }  // namespace

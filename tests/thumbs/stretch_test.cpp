@@ -10,6 +10,7 @@
 #include "imaging/bitmap.h"
 #include "runtime/exceptions.h"
 #include "tests/imaging/bitmap_test_support.h"
+#include "tests/support/area_average.h"
 
 namespace {
 
@@ -47,33 +48,9 @@ TEST(ThumbnailHeightTest, WorkedSizes) {
         << c.w << "x" << c.h << " at " << c.n << ": " << c.why;
 }
 
-// The area average, as plain as it can be said: target pixel (dx, dy) of a W x H target covers
-// [dx*w/W, (dx+1)*w/W) x [dy*h/H, (dy+1)*h/H) of the w x h source. Scaled by W (H), source
-// pixel sx spans [sx*W, (sx+1)*W) and the footprint [dx*w, (dx+1)*w), so every overlap is a
-// whole number and the weights add up to w*h. Channels are rounded to nearest, halves up.
-std::int64_t Overlap(std::int64_t a0, std::int64_t a1, std::int64_t b0, std::int64_t b1) {
-  const std::int64_t lo = std::max(a0, b0);
-  const std::int64_t hi = std::min(a1, b1);
-  return hi > lo ? hi - lo : 0;
-}
-
+// The area average of the coordinate-coded source.
 Rgb AreaAverage(int w, int h, int W, int H, int dx, int dy) {
-  std::int64_t sum[3] = {0, 0, 0};
-  for (int sy = 0; sy < h; ++sy) {
-    const std::int64_t oy = Overlap(std::int64_t(sy) * H, std::int64_t(sy + 1) * H,
-                                    std::int64_t(dy) * h, std::int64_t(dy + 1) * h);
-    for (int sx = 0; sx < w; ++sx) {
-      const std::int64_t ox = Overlap(std::int64_t(sx) * W, std::int64_t(sx + 1) * W,
-                                      std::int64_t(dx) * w, std::int64_t(dx + 1) * w);
-      const Rgb c = Code(sx, sy);
-      sum[0] += c.r * ox * oy;
-      sum[1] += c.g * ox * oy;
-      sum[2] += c.b * ox * oy;
-    }
-  }
-  const std::int64_t total = std::int64_t(w) * h;
-  auto round = [&](std::int64_t s) { return std::uint8_t((2 * s + total) / (2 * total)); };
-  return Rgb{round(sum[0]), round(sum[1]), round(sum[2])};
+  return test_support::AreaAverage<Rgb>(Code, w, h, W, H, dx, dy);
 }
 
 std::uint8_t Widen(std::uint8_t v, int bits) {

@@ -15,6 +15,7 @@
 #include "runtime/exceptions.h"
 #include "tests/imaging/bitmap_test_support.h"
 #include "tests/imaging/jpeg_test_support.h"
+#include "tests/support/scratch_folder.h"
 #include "thumbs/engine.h"
 #include "thumbs/output_name.h"
 
@@ -28,14 +29,6 @@ class ThumbnailMakerTest : public testing::Test {
  protected:
   static void SetUpTestSuite() { RegisterJpegFormats(); }
   static void TearDownTestSuite() { UnregisterJpegFormats(); }
-
-  void SetUp() override {
-    char pattern[] = "/tmp/suotu-thumbs-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    hostDir_ = pattern;
-    dir_ = *win::WindowsPathFromHost(hostDir_);
-  }
-  void TearDown() override { fs::remove_all(hostDir_); }
 
   // Writes a width x height JPEG of a coordinate-coded picture (never white).
   AnsiString MakeJpeg(const std::string& name, int width, int height, bool progressive = false) {
@@ -68,8 +61,8 @@ class ThumbnailMakerTest : public testing::Test {
     return false;
   }
 
-  std::string hostDir_;
-  AnsiString dir_;
+  test_support::ScratchFolder folder_{"suotu-thumbs"};
+  const AnsiString dir_ = folder_.Win();
 };
 
 struct SizeCase {
@@ -222,7 +215,7 @@ TEST_F(ThumbnailMakerTest, RerunningOverAThumbnailDoublesTheSuffix) {
 }
 
 TEST_F(ThumbnailMakerTest, UndecodableSourceFailsWithTheJpegError) {
-  std::ofstream(hostDir_ + "/bad.jpg") << "not a jpeg";
+  folder_.Write("bad.jpg", "not a jpeg");
   ThumbnailEngine engine;
   try {
     engine.MakeThumbnailFile(dir_ + "\\bad.jpg", "200", dir_);
@@ -230,7 +223,7 @@ TEST_F(ThumbnailMakerTest, UndecodableSourceFailsWithTheJpegError) {
   } catch (const EJPEG& e) {
     EXPECT_EQ(e.Message(), "JPEG error #53");
   }
-  EXPECT_FALSE(fs::exists(hostDir_ + "/bad" + "\xE7\xBC\xA9\xE5\x9B\xBE" + ".jpg"));
+  EXPECT_FALSE(folder_.Exists("bad缩图.jpg"));
 }
 
 // A phone photo held upright is stored on its side with an EXIF orientation: the size rule and

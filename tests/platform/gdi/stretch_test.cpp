@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 
 #include "tests/platform/gdi/gdi_test_util.h"
+#include "tests/support/area_average.h"
 
 namespace win {
 namespace {
@@ -61,44 +61,11 @@ void FillRandom(const Canvas& c, const DibLayout& layout, Random& random) {
   }
 }
 
-// The area average, as plainly as possible: every source pixel weighs by the area it shares
-// with the target pixel's footprint [dx*w/W, (dx+1)*w/W) x [dy*h/H, (dy+1)*h/H), in doubles.
-// Means within rounding noise of a half are settled exactly with integers (lengths scaled by
-// W and H).
+// The area average of the source pixels as the test reads them (independent of the GDI).
 Rgb AreaAverage(const Canvas& src, const DibLayout& layout, int w, int h, int W, int H, int dx,
                 int dy) {
-  double x0 = double(dx) * w / W, x1 = double(dx + 1) * w / W;
-  double y0 = double(dy) * h / H, y1 = double(dy + 1) * h / H;
-  double sum[3] = {0, 0, 0}, total = 0;
-  long long exact[3] = {0, 0, 0};
-  for (int sy = 0; sy < h; ++sy) {
-    for (int sx = 0; sx < w; ++sx) {
-      double ox = std::max(0.0, std::min(sx + 1.0, x1) - std::max(double(sx), x0));
-      double oy = std::max(0.0, std::min(sy + 1.0, y1) - std::max(double(sy), y0));
-      long long ix = std::max(
-          0LL, std::min((sx + 1LL) * W, (dx + 1LL) * w) - std::max(1LL * sx * W, 1LL * dx * w));
-      long long iy = std::max(
-          0LL, std::min((sy + 1LL) * H, (dy + 1LL) * h) - std::max(1LL * sy * H, 1LL * dy * h));
-      Rgb c = SourceColor(src, layout, sx, sy);
-      int ch[3] = {c.r, c.g, c.b};
-      for (int k = 0; k < 3; ++k) {
-        sum[k] += ox * oy * ch[k];
-        exact[k] += ix * iy * ch[k];
-      }
-      total += ox * oy;
-    }
-  }
-  int out[3];
-  long long exactTotal = 1LL * w * h;
-  for (int k = 0; k < 3; ++k) {
-    double mean = sum[k] / total;
-    if (std::fabs(mean - std::floor(mean) - 0.5) < 1e-6) {
-      out[k] = int((2 * exact[k] + exactTotal) / (2 * exactTotal));  // halves go up
-    } else {
-      out[k] = int(std::floor(mean + 0.5));
-    }
-  }
-  return {out[0], out[1], out[2]};
+  return test_support::AreaAverage<Rgb>(
+      [&](int x, int y) { return SourceColor(src, layout, x, y); }, w, h, W, H, dx, dy);
 }
 
 DibLayout SourceSpec(int bpp, int width, int height, Random& random) {
@@ -164,14 +131,13 @@ TEST_P(HalftoneReference, MatchesTheAreaAverageChannelForChannel) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, HalftoneReference,
-                         testing::Values(FormatCase{"24", 24, BI_RGB}, FormatCase{"32", 32, BI_RGB},
-                                         FormatCase{"555", 16, BI_RGB},
-                                         FormatCase{"565", 16, BI_BITFIELDS},
-                                         FormatCase{"8", 8, BI_RGB}, FormatCase{"4", 4, BI_RGB},
-                                         FormatCase{"1", 1, BI_RGB},
-                                         FormatCase{"101010", 32, BI_BITFIELDS}),
-                         [](const auto& info) { return std::string("bpp") + info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Formats, HalftoneReference,
+    testing::Values(FormatCase{"24", 24, BI_RGB}, FormatCase{"32", 32, BI_RGB},
+                    FormatCase{"555", 16, BI_RGB}, FormatCase{"565", 16, BI_BITFIELDS},
+                    FormatCase{"8", 8, BI_RGB}, FormatCase{"4", 4, BI_RGB},
+                    FormatCase{"1", 1, BI_RGB}, FormatCase{"101010", 32, BI_BITFIELDS}),
+    [](const auto& info) { return std::string("bpp") + info.param.name; });
 
 // Other targets get the same averages, converted as any transfer converts a colour: exactly
 // into 32 bits, truncated into 5-6-5, nearest entry in an 8-bit colour table, and the

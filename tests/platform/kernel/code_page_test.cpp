@@ -5,6 +5,7 @@
 
 #include "platform/kernel/kernel.h"
 #include "tests/platform/kernel/kernel_test_util.h"
+#include "tests/support/case_name.h"
 
 namespace {
 
@@ -33,7 +34,8 @@ INSTANTIATE_TEST_SUITE_P(
                     RoundTrip{"乗", "\x81\x5C", "trail byte equal to a backslash"},
                     RoundTrip{"𠀀", "\x95\x32\x82\x36", "outside GBK: four-byte form"},
                     RoundTrip{"😀.jpg", "\x94\x39\xFC\x36.jpg", "emoji"},
-                    RoundTrip{"é€", "\xA8\xA6\xA2\xE3", "Latin and euro sign"}));
+                    RoundTrip{"é€", "\xA8\xA6\xA2\xE3", "Latin and euro sign"}),
+    test_support::NameFrom<&RoundTrip::why>{});
 
 TEST(CodePage, RejectsBytesThatAreNoCharacter) {
   EXPECT_FALSE(win::Utf8ToAnsi("\xFF.jpg").has_value());      // not UTF-8

@@ -3,6 +3,7 @@
 
 #include "platform/kernel/internal.h"
 #include "platform/kernel/kernel.h"
+#include "tests/support/case_name.h"
 
 namespace win {
 void PrintTo(const DriveMapping& d, std::ostream* os) {
@@ -43,7 +44,8 @@ INSTANTIATE_TEST_SUITE_P(
         SpecCase{"C=/one;C=/two", {{'C', "/one", win::DRIVE_FIXED}}, "first entry wins"},
         SpecCase{"C=relative;1=/x;D/x;;D=/d",
                  {{'D', "/d", win::DRIVE_FIXED}},
-                 "malformed entries are left out"}));
+                 "malformed entries are left out"}),
+    test_support::NameFrom<&SpecCase::why>{});
 
 struct MountCase {
   const char* line;

@@ -6,6 +6,7 @@
 
 #include "platform/kernel/kernel.h"
 #include "tests/platform/kernel/kernel_test_util.h"
+#include "tests/support/case_name.h"
 
 namespace {
 
@@ -70,7 +71,10 @@ TEST_P(CreateDisposition, TargetChangesOnlyWhenClosed) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, CreateDisposition,
-                         testing::Values(win::CREATE_ALWAYS, win::CREATE_NEW));
+                         testing::Values(win::CREATE_ALWAYS, win::CREATE_NEW),
+                         [](const testing::TestParamInfo<win::DWORD>& info) {
+                           return info.param == win::CREATE_ALWAYS ? "CreateAlways" : "CreateNew";
+                         });
 
 TEST_F(KernelTest, DiscardedCreateLeavesThePreviousFile) {
   folder_.Write("photo缩图.jpg", "previous thumbnail");
@@ -155,9 +159,7 @@ INSTANTIATE_TEST_SUITE_P(
                              "create over a read-only file"},
                     OpenCase{"plain.txt", kReadWrite, win::CREATE_NEW, win::ERROR_FILE_EXISTS,
                              "create-new over an existing file"}),
-    [](const testing::TestParamInfo<OpenCase>& info) {
-      return "Case" + std::to_string(info.index);
-    });
+    test_support::NameFrom<&OpenCase::why>{});
 
 TEST_F(KernelTest, ReadOnlyFileCanStillBeRead) {
   folder_.Write("locked.txt", "locked");
@@ -270,9 +272,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ShareCase{W, SR | SW, R, SR, false, "reader must share writing"},
                     ShareCase{W, SR | SW, R, SR | SW, true, "both share everything"},
                     ShareCase{R | W, SR | SW, W, SR | SW, true, "two writers sharing"}),
-    [](const testing::TestParamInfo<ShareCase>& info) {
-      return "Case" + std::to_string(info.index);
-    });
+    test_support::NameFrom<&ShareCase::why>{});
 
 TEST_F(KernelTest, FileBeingCreatedIsHeldByItsShareMode) {
   folder_.Write("out.jpg", "old");
@@ -429,26 +429,18 @@ TEST_F(KernelTest, MoveToAnotherFileSystemCopiesThenDeletes) {
       tmp.st_dev == shm.st_dev) {
     GTEST_SKIP() << "needs /dev/shm on another file system";
   }
-  char path[] = "/dev/shm/suotu-kernel-XXXXXX";
-  ASSERT_NE(mkdtemp(path), nullptr);
-  const std::string target = std::string(path) + "/moved.jpg";
+  const kernel_test::TempFolder shmFolder("suotu-kernel", "/dev/shm");
   folder_.Write("photo.jpg", "jpeg bytes");
   chmod(folder_.HostOf("photo.jpg").c_str(), 0640);
-  std::string windowsTarget = "C:" + target;
-  std::replace(windowsTarget.begin(), windowsTarget.end(), '/', '\\');
-  EXPECT_TRUE(win::MoveFileA(folder_.Win("photo.jpg").c_str(), windowsTarget.c_str()))
+  EXPECT_TRUE(win::MoveFileA(folder_.Win("photo.jpg").c_str(), shmFolder.Win("moved.jpg").c_str()))
       << win::GetLastError();
   EXPECT_FALSE(folder_.Exists("photo.jpg"));
-  std::ifstream in(target, std::ios::binary);
-  std::string moved((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(moved, "jpeg bytes");
+  EXPECT_EQ(shmFolder.Read("moved.jpg"), "jpeg bytes");
   struct stat st;
-  ASSERT_EQ(stat(target.c_str(), &st), 0);
+  ASSERT_EQ(stat(shmFolder.HostOf("moved.jpg").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(path),
-                          std::filesystem::directory_iterator()),
-            1);  // no temporary copy left beside it
-  std::filesystem::remove_all(path);
+  EXPECT_EQ(shmFolder.Names(), std::vector<std::string>{"moved.jpg"})
+      << "no temporary copy left beside it";
 }
 
 TEST_F(KernelTest, StaleHandlesFailCleanly) {

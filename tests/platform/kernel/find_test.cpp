@@ -7,6 +7,7 @@
 
 #include "platform/kernel/kernel.h"
 #include "tests/platform/kernel/kernel_test_util.h"
+#include "tests/support/case_name.h"
 
 namespace {
 
@@ -45,9 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
                     MatchCase{"*缩图.JPG", "照片缩图.jpg", true, "Chinese with ASCII case"},
                     MatchCase{"丄", "乤", false, "trail bytes 0x41 and 0x61 are not case"},
                     MatchCase{"*乗", "x乗", true, "0x5C trail byte is literal"}),
-    [](const testing::TestParamInfo<MatchCase>& info) {
-      return "Case" + std::to_string(info.index);
-    });
+    test_support::NameFrom<&MatchCase::why>{});
 
 struct Found {
   std::string name;  // UTF-8

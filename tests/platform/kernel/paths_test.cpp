@@ -5,6 +5,7 @@
 
 #include "platform/kernel/kernel.h"
 #include "tests/platform/kernel/kernel_test_util.h"
+#include "tests/support/case_name.h"
 
 namespace {
 
@@ -46,9 +47,7 @@ INSTANTIATE_TEST_SUITE_P(
         FullPathCase{"sub", "D:rel", "D:\\rel", "another drive's relative path from its root"},
         FullPathCase{"", "C:\\乗\\x", "C:\\乗\\x", "0x5C trail byte is not a separator"},
         FullPathCase{"", "C:\\乗\\..\\x", "C:\\x", "double-byte folder removed whole"}),
-    [](const testing::TestParamInfo<FullPathCase>& info) {
-      return "Case" + std::to_string(info.index);
-    });
+    test_support::NameFrom<&FullPathCase::why>{});
 
 TEST_F(KernelTest, FullPathOfParentOfCurrentDirectory) {
   mkdir(folder_.HostOf("sub").c_str(), 0777);

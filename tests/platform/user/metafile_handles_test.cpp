@@ -1,12 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "platform/gdi/metafile.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -82,23 +80,14 @@ TEST(MetafileHandles, MalformedHeadersAreRefused) {
 }
 
 TEST(MetafileHandles, CopyToAFileWritesTheBits) {
-  const auto dir = std::filesystem::temp_directory_path() / "suotu_metafile_handles";
-  std::filesystem::create_directories(dir);
-  const auto host = dir / "copy.emf";
-  const std::string windowsPath = "C:" + std::string(host.string());
-  std::string path = windowsPath;
-  for (char& c : path)
-    if (c == '/') c = '\\';
+  const test_support::ScratchFolder folder("suotu-metafile-handles");
   const std::vector<BYTE> bytes = Emf(4);
   HENHMETAFILE metafile = SetEnhMetaFileBits(UINT(bytes.size()), bytes.data());
-  HENHMETAFILE copy = CopyEnhMetaFileA(metafile, path.c_str());
+  HENHMETAFILE copy = CopyEnhMetaFileA(metafile, folder.Win("copy.emf").c_str());
   ASSERT_NE(copy, nullptr);
-  std::ifstream in(host, std::ios::binary);
-  const std::vector<BYTE> written{std::istreambuf_iterator<char>(in), {}};
-  EXPECT_EQ(written, bytes);
+  EXPECT_EQ(test_support::ReadBytes(folder.HostOf("copy.emf")), bytes);
   DeleteEnhMetaFile(metafile);
   DeleteEnhMetaFile(copy);
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace
