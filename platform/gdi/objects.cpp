@@ -89,6 +89,7 @@ struct StockTable {
   }
 
   Object* Publish(std::unique_ptr<Object> object) {
+    if (!object) return nullptr;
     object->stock = true;
     Object* raw = object.get();
     if (Register(std::move(object)) == nullptr) return nullptr;
@@ -109,6 +110,7 @@ void SetError(DWORD code) {
 }
 
 void* Register(std::unique_ptr<Object> object) {
+  if (!object) return nullptr;
   Object* raw = object.get();
   const HandleKind kind = HandleKindOf(raw->kind);
   void* handle = Objects().Add(std::move(object), kind);

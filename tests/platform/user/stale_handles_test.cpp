@@ -7,6 +7,7 @@
 #include <cstring>
 #include <functional>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -27,8 +28,7 @@ class ScratchFile {
   ScratchFile() {
     char path[] = "/tmp/suotu-handles-XXXXXX";
     const int fd = mkstemp(path);
-    if (fd < 0) throw std::runtime_error("mkstemp failed");
-    (void)!write(fd, "abc", 3);
+    if (fd < 0 || write(fd, "abc", 3) != 3) throw std::runtime_error("scratch file not made");
     close(fd);
     host_ = path;
     windows_ = "C:" + host_;
