@@ -1,13 +1,10 @@
 // Every kind of handle the platform hands out, deleted and then used again after new objects
 // were made: the old handle is refused and never reaches a new object.
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <functional>
 #include <ostream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -15,6 +12,7 @@
 #include "platform/gdi/metafile.h"
 #include "platform/kernel/kernel.h"
 #include "platform/user/window.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -22,31 +20,14 @@ using namespace win;
 
 constexpr DWORD kUntouched = 0xDEAD;
 
-// A scratch file for the kernel's file handles, reached as C:\tmp\...
-class ScratchFile {
- public:
-  ScratchFile() {
-    char path[] = "/tmp/suotu-handles-XXXXXX";
-    const int fd = mkstemp(path);
-    if (fd < 0 || write(fd, "abc", 3) != 3) throw std::runtime_error("scratch file not made");
-    close(fd);
-    host_ = path;
-    windows_ = "C:" + host_;
-    for (char& c : windows_) {
-      if (c == '/') c = '\\';
-    }
-  }
-  ~ScratchFile() { unlink(host_.c_str()); }
-  const char* Windows() const { return windows_.c_str(); }
-
- private:
-  std::string host_;
-  std::string windows_;
-};
-
-ScratchFile& Scratch() {
-  static ScratchFile file;
-  return file;
+// The file the kernel's file handles open, in a scratch folder of this test process.
+const std::string& ScratchFile() {
+  static const test_support::ScratchFolder folder("suotu-handles");
+  static const std::string path = [] {
+    folder.Write("three.bin", "abc");
+    return folder.Win("three.bin");
+  }();
+  return path;
 }
 
 std::vector<BYTE> EnhancedBits() {
@@ -121,7 +102,7 @@ std::vector<Case> Cases() {
        ERROR_INVALID_HANDLE},
       {"File", "kernel",
        [] {
-         return CreateFileA(Scratch().Windows(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+         return CreateFileA(ScratchFile().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
        },
        [](void* h) {
