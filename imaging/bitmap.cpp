@@ -4,8 +4,11 @@
 #include <cstring>
 #include <mutex>
 
+#include "imaging/gdi_guards.h"
 #include "platform/user/clipboard.h"
 #include "runtime/exceptions.h"
+#include "runtime/gui_thread.h"
+#include "runtime/scope.h"
 #include "runtime/strings.h"
 
 using win::BITMAPINFO;
@@ -23,33 +26,8 @@ std::mutex& ImageLock() {
   return *lock;
 }
 
-class ScreenDC {
- public:
-  ScreenDC() : dc_(win::GetDC(nullptr)) {
-    if (dc_ == nullptr) RaiseOutOfResources();
-  }
-  ~ScreenDC() { win::ReleaseDC(nullptr, dc_); }
-  ScreenDC(const ScreenDC&) = delete;
-  ScreenDC& operator=(const ScreenDC&) = delete;
-  HDC dc() const { return dc_; }
-
- private:
-  HDC dc_;
-};
-
-class MemoryDC {
- public:
-  explicit MemoryDC(HDC reference) : dc_(win::CreateCompatibleDC(reference)) {
-    if (dc_ == nullptr) RaiseOutOfResources();
-  }
-  ~MemoryDC() { win::DeleteDC(dc_); }
-  MemoryDC(const MemoryDC&) = delete;
-  MemoryDC& operator=(const MemoryDC&) = delete;
-  HDC dc() const { return dc_; }
-
- private:
-  HDC dc_;
-};
+using guard::MemoryDC;
+using guard::ScreenDC;
 
 int DeviceBits(HDC dc) {
   return win::GetDeviceCaps(dc, win::BITSPIXEL) * win::GetDeviceCaps(dc, win::PLANES);
@@ -102,12 +80,10 @@ HPALETTE PaletteFromColors(const win::RGBQUAD* colors, win::UINT count) {
 // The colour table of a DIB section, read through dc when the section is selected there.
 win::UINT DibColorTable(HBITMAP dib, HDC selectedIn, win::RGBQUAD* colors) {
   if (selectedIn != nullptr) return win::GetDIBColorTable(selectedIn, 0, 256, colors);
-  MemoryDC mem(nullptr);
-  HGDIOBJ old = win::SelectObject(mem.dc(), dib);
-  if (old == nullptr) return 0;
-  const win::UINT n = win::GetDIBColorTable(mem.dc(), 0, 256, colors);
-  win::SelectObject(mem.dc(), old);
-  return n;
+  MemoryDC mem;
+  const guard::SelectedObject selected(mem.Get(), dib);
+  if (!selected.Selected()) return 0;
+  return win::GetDIBColorTable(mem.Get(), 0, 256, colors);
 }
 
 // The copy-image step's bitmap part: a new native bitmap made to the description dib from
@@ -131,87 +107,79 @@ HBITMAP CopyBitmap(HBITMAP source, HPALETTE sourcePalette, HPALETTE targetPalett
   }
 
   ScreenDC screen;
-  MemoryDC mem(screen.dc());
-  HBITMAP result = nullptr;
-  HGDIOBJ oldBitmap = nullptr;
-  HPALETTE oldPalette = nullptr;
-  try {
-    bool isDib = false;
-    int width = dib.dsBm.bmWidth;
-    int height = std::abs(dib.dsBm.bmHeight);
-    if (header.biSize >= sizeof(win::BITMAPINFOHEADER)) {
-      isDib = true;
-      BITMAPINFO info{};
-      info.bmiHeader = header;
-      info.bmiHeader.biSize = sizeof(win::BITMAPINFOHEADER);
-      info.bmiHeader.biPlanes = 1;
-      if (info.bmiHeader.biBitCount == 0)
-        info.bmiHeader.biBitCount = win::WORD(DeviceBits(screen.dc()));
-      win::BITMAPINFOHEADER& h = info.bmiHeader;
-      dib.dsBm.bmWidth = width = h.biWidth;
-      dib.dsBm.bmHeight = h.biHeight;
-      height = std::abs(h.biHeight);
-      if (h.biBitCount <= 8) {
-        const win::UINT maxColors = 1u << h.biBitCount;
-        if (h.biBitCount == 1 && (source == nullptr || src.dsBm.bmBits == nullptr)) {
-          info.bmiColors[0] = {0, 0, 0, 0};
-          info.bmiColors[1] = {255, 255, 255, 0};
-          h.biClrUsed = 2;
-        } else if (targetPalette != nullptr) {
-          win::PALETTEENTRY entries[256];
-          win::UINT n = win::GetPaletteEntries(targetPalette, 0, 256, entries);
-          if (n > maxColors) n = maxColors;
-          for (win::UINT i = 0; i < n; ++i)
-            info.bmiColors[i] = {entries[i].peBlue, entries[i].peGreen, entries[i].peRed, 0};
-          h.biClrUsed = n;
-        } else if (source != nullptr && src.dsBm.bmBits != nullptr) {
-          win::UINT n = DibColorTable(source, nullptr, info.bmiColors);
-          if (n > maxColors) n = maxColors;
-          h.biClrUsed = n;
-        } else if (source != nullptr) {
-          // The colours the system reports for a device-dependent bitmap's pixel values.
-          BITMAPINFO query{};
-          query.bmiHeader = h;
-          win::GetDIBits(screen.dc(), source, 0, win::UINT(height), nullptr, &query,
-                         win::DIB_RGB_COLORS);
-          std::memcpy(info.bmiColors, query.bmiColors, maxColors * sizeof(win::RGBQUAD));
-        }
-      } else if ((h.biBitCount == 16 || h.biBitCount == 32) &&
-                 h.biCompression == win::BI_BITFIELDS) {
-        const win::DWORD* defaults = h.biBitCount == 16 ? kMask565 : kMask888;
-        for (int i = 0; i < 3; ++i)
-          if (dib.dsBitfields[i] == 0) dib.dsBitfields[i] = defaults[i];
-        PutMasks(info, dib.dsBitfields);
+  MemoryDC mem(screen.Get());
+  // Deleted again unless the step completes.
+  guard::GdiObject<HBITMAP> result;
+  bool isDib = false;
+  int width = dib.dsBm.bmWidth;
+  int height = std::abs(dib.dsBm.bmHeight);
+  if (header.biSize >= sizeof(win::BITMAPINFOHEADER)) {
+    isDib = true;
+    BITMAPINFO info{};
+    info.bmiHeader = header;
+    info.bmiHeader.biSize = sizeof(win::BITMAPINFOHEADER);
+    info.bmiHeader.biPlanes = 1;
+    if (info.bmiHeader.biBitCount == 0)
+      info.bmiHeader.biBitCount = win::WORD(DeviceBits(screen.Get()));
+    win::BITMAPINFOHEADER& h = info.bmiHeader;
+    dib.dsBm.bmWidth = width = h.biWidth;
+    dib.dsBm.bmHeight = h.biHeight;
+    height = std::abs(h.biHeight);
+    if (h.biBitCount <= 8) {
+      const win::UINT maxColors = 1u << h.biBitCount;
+      if (h.biBitCount == 1 && (source == nullptr || src.dsBm.bmBits == nullptr)) {
+        info.bmiColors[0] = {0, 0, 0, 0};
+        info.bmiColors[1] = {255, 255, 255, 0};
+        h.biClrUsed = 2;
+      } else if (targetPalette != nullptr) {
+        win::PALETTEENTRY entries[256];
+        win::UINT n = win::GetPaletteEntries(targetPalette, 0, 256, entries);
+        if (n > maxColors) n = maxColors;
+        for (win::UINT i = 0; i < n; ++i)
+          info.bmiColors[i] = {entries[i].peBlue, entries[i].peGreen, entries[i].peRed, 0};
+        h.biClrUsed = n;
+      } else if (source != nullptr && src.dsBm.bmBits != nullptr) {
+        win::UINT n = DibColorTable(source, nullptr, info.bmiColors);
+        if (n > maxColors) n = maxColors;
+        h.biClrUsed = n;
+      } else if (source != nullptr) {
+        // The colours the system reports for a device-dependent bitmap's pixel values.
+        BITMAPINFO query{};
+        query.bmiHeader = h;
+        win::GetDIBits(screen.Get(), source, 0, win::UINT(height), nullptr, &query,
+                       win::DIB_RGB_COLORS);
+        std::memcpy(info.bmiColors, query.bmiColors, maxColors * sizeof(win::RGBQUAD));
       }
-      void* bits = nullptr;
-      result = win::CreateDIBSection(screen.dc(), &info, win::DIB_RGB_COLORS, &bits, nullptr, 0);
-      if (result != nullptr && bits == nullptr) {
-        win::DeleteObject(result);
-        result = nullptr;
-      }
-      if (result == nullptr) RaiseOutOfResources();
-      // Same size, true colour: fetch the pixels straight into the new format.
-      if (source != nullptr && src.dsBm.bmWidth == h.biWidth &&
-          std::abs(src.dsBm.bmHeight) == height && h.biBitCount > 8 &&
-          win::GetDIBits(screen.dc(), source, 0, win::UINT(height), bits, &info,
-                         win::DIB_RGB_COLORS) != 0) {
-        dib = {};
-        win::GetObjectA(result, sizeof dib, &dib);
-        return result;
-      }
-    } else if ((dib.dsBm.bmPlanes | dib.dsBm.bmBitsPixel) == 1) {
-      result = win::CreateBitmap(width, height, 1, 1, nullptr);
-    } else {
-      result = win::CreateCompatibleBitmap(screen.dc(), width, height);
+    } else if ((h.biBitCount == 16 || h.biBitCount == 32) && h.biCompression == win::BI_BITFIELDS) {
+      const win::DWORD* defaults = h.biBitCount == 16 ? kMask565 : kMask888;
+      for (int i = 0; i < 3; ++i)
+        if (dib.dsBitfields[i] == 0) dib.dsBitfields[i] = defaults[i];
+      PutMasks(info, dib.dsBitfields);
     }
-    if (result == nullptr) RaiseOutOfResources();
+    void* bits = nullptr;
+    result.Reset(
+        win::CreateDIBSection(screen.Get(), &info, win::DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!result || bits == nullptr) RaiseOutOfResources();
+    // Same size, true colour: fetch the pixels straight into the new format.
+    if (source != nullptr && src.dsBm.bmWidth == h.biWidth &&
+        std::abs(src.dsBm.bmHeight) == height && h.biBitCount > 8 &&
+        win::GetDIBits(screen.Get(), source, 0, win::UINT(height), bits, &info,
+                       win::DIB_RGB_COLORS) != 0) {
+      dib = {};
+      win::GetObjectA(result.Get(), sizeof dib, &dib);
+      return result.Release();
+    }
+  } else if ((dib.dsBm.bmPlanes | dib.dsBm.bmBitsPixel) == 1) {
+    result.Reset(win::CreateBitmap(width, height, 1, 1, nullptr));
+  } else {
+    result.Reset(win::CreateCompatibleBitmap(screen.Get(), width, height));
+  }
+  if (!result) RaiseOutOfResources();
 
-    oldBitmap = win::SelectObject(mem.dc(), result);
-    if (oldBitmap == nullptr) RaiseOutOfResources();
-    if (targetPalette != nullptr) {
-      oldPalette = win::SelectPalette(mem.dc(), targetPalette, win::FALSE);
-      win::RealizePalette(mem.dc());
-    }
+  {
+    const guard::SelectedObject selected(mem.Get(), result.Get());
+    selected.Require();
+    const guard::SelectedPalette palette(mem.Get(), targetPalette, false);
 
     win::COLORREF textColor = 0;
     win::COLORREF backColor = 0;
@@ -219,48 +187,34 @@ HBITMAP CopyBitmap(HBITMAP source, HPALETTE sourcePalette, HPALETTE targetPalett
       textColor = ColorToRGB(canvas->Font().Color());
       backColor = ColorToRGB(canvas->Brush().Color());
       const win::RECT all{0, 0, width, height};
-      win::FillRect(mem.dc(), &all, canvas->Brush().Handle());
-      win::SetTextColor(mem.dc(), textColor);
-      win::SetBkColor(mem.dc(), backColor);
+      win::FillRect(mem.Get(), &all, canvas->Brush().Handle());
+      win::SetTextColor(mem.Get(), textColor);
+      win::SetBkColor(mem.Get(), backColor);
       if (isDib && header.biBitCount == 1) {
         const win::RGBQUAD table[2] = {
             {win::GetBValue(textColor), win::GetGValue(textColor), win::GetRValue(textColor), 0},
             {win::GetBValue(backColor), win::GetGValue(backColor), win::GetRValue(backColor), 0}};
-        win::SetDIBColorTable(mem.dc(), 0, 2, table);
+        win::SetDIBColorTable(mem.Get(), 0, 2, table);
       }
     } else {
-      win::PatBlt(mem.dc(), 0, 0, width, height, win::WHITENESS);
+      win::PatBlt(mem.Get(), 0, 0, width, height, win::WHITENESS);
     }
 
     if (source != nullptr) {
-      MemoryDC from(screen.dc());
-      HGDIOBJ oldSource = win::SelectObject(from.dc(), source);
-      if (oldSource == nullptr) RaiseOutOfResources();
-      HPALETTE oldSourcePalette = nullptr;
-      if (sourcePalette != nullptr) {
-        oldSourcePalette = win::SelectPalette(from.dc(), sourcePalette, win::FALSE);
-        win::RealizePalette(from.dc());
-      }
+      MemoryDC from(screen.Get());
+      const guard::SelectedObject sourceSelected(from.Get(), source);
+      sourceSelected.Require();
+      const guard::SelectedPalette sourcePaletteSelected(from.Get(), sourcePalette, false);
       if (canvas != nullptr) {
-        win::SetTextColor(from.dc(), textColor);
-        win::SetBkColor(from.dc(), backColor);
+        win::SetTextColor(from.Get(), textColor);
+        win::SetBkColor(from.Get(), backColor);
       }
-      win::BitBlt(mem.dc(), 0, 0, width, height, from.dc(), 0, 0, win::SRCCOPY);
-      if (oldSourcePalette != nullptr) win::SelectPalette(from.dc(), oldSourcePalette, win::TRUE);
-      win::SelectObject(from.dc(), oldSource);
+      win::BitBlt(mem.Get(), 0, 0, width, height, from.Get(), 0, 0, win::SRCCOPY);
     }
-
-    if (oldPalette != nullptr) win::SelectPalette(mem.dc(), oldPalette, win::TRUE);
-    win::SelectObject(mem.dc(), oldBitmap);
-  } catch (...) {
-    if (oldPalette != nullptr) win::SelectPalette(mem.dc(), oldPalette, win::TRUE);
-    if (oldBitmap != nullptr) win::SelectObject(mem.dc(), oldBitmap);
-    if (result != nullptr) win::DeleteObject(result);
-    throw;
   }
   dib = {};
-  win::GetObjectA(result, sizeof dib, &dib);
-  return result;
+  win::GetObjectA(result.Get(), sizeof dib, &dib);
+  return result.Release();
 }
 
 }  // namespace
@@ -287,20 +241,97 @@ HPALETTE CopyPalette(HPALETTE palette) {
 
 // --- TBitmapImage --------------------------------------------------------------------------
 
+TBitmapImage::TBitmapImage(HBITMAP handle, HPALETTE palette, const DIBSECTION& dib, bool os2Format,
+                           std::unique_ptr<TMemoryStream> saveStream)
+    : handle_(handle),
+      palette_(palette),
+      dib_(dib),
+      saveStream_(std::move(saveStream)),
+      os2Format_(os2Format) {
+  if (handle_ == nullptr) dib_.dsBm.bmBits = nullptr;
+  // A native bitmap with bits is a DIB section: its own DIB handle.
+  if (handle_ != nullptr && dib_.dsBm.bmBits != nullptr) dibHandle_ = handle_;
+}
+
 void TBitmapImage::FreeHandle() {
-  if (handle != nullptr) {
-    DeselectBitmap(handle);
-    if (handle != dibHandle) win::DeleteObject(handle);
+  if (handle_ != nullptr) {
+    DeselectBitmap(handle_);
+    if (handle_ != dibHandle_) win::DeleteObject(handle_);
   }
-  if (dibHandle != nullptr) {
-    DeselectBitmap(dibHandle);
-    win::DeleteObject(dibHandle);
+  if (dibHandle_ != nullptr) {
+    DeselectBitmap(dibHandle_);
+    win::DeleteObject(dibHandle_);
   }
-  if (maskHandle != nullptr) win::DeleteObject(maskHandle);
-  if (palette != nullptr && palette != SystemPalette16()) win::DeleteObject(palette);
-  handle = dibHandle = maskHandle = nullptr;
-  palette = nullptr;
-  saveStream.reset();
+  if (maskHandle_ != nullptr) win::DeleteObject(maskHandle_);
+  if (palette_ != nullptr && palette_ != SystemPalette16()) win::DeleteObject(palette_);
+  handle_ = dibHandle_ = maskHandle_ = nullptr;
+  palette_ = nullptr;
+  saveStream_.reset();
+}
+
+void TBitmapImage::AttachDibCopy(HBITMAP copy, const DIBSECTION& dib) {
+  dibHandle_ = copy;
+  dib_ = dib;
+  dibCopyWritten_ = false;
+}
+
+void TBitmapImage::DropDibCopy() {
+  if (!HasSeparateDibCopy()) return;
+  DeselectBitmap(dibHandle_);
+  win::DeleteObject(dibHandle_);
+  dibHandle_ = nullptr;
+  dibCopyWritten_ = false;
+  dib_ = DdbDescriptionOf(handle_);
+}
+
+void TBitmapImage::MarkDibCopyWritten() {
+  if (HasSeparateDibCopy()) dibCopyWritten_ = true;
+}
+
+void TBitmapImage::WriteBackDibCopy() {
+  if (!dibCopyWritten_) return;
+  dibCopyWritten_ = false;
+  if (!HasSeparateDibCopy()) return;
+  win::GdiFlush();
+  DeselectBitmap(handle_);
+  BITMAPINFO info{};
+  info.bmiHeader = dib_.dsBmih;
+  info.bmiHeader.biSize = sizeof(win::BITMAPINFOHEADER);
+  if (info.bmiHeader.biBitCount <= 8)
+    DibColorTable(dibHandle_, nullptr, info.bmiColors);
+  else if (info.bmiHeader.biCompression == win::BI_BITFIELDS)
+    PutMasks(info, dib_.dsBitfields);
+  ScreenDC screen;
+  win::SetDIBits(screen.Get(), handle_, 0, win::UINT(std::abs(dib_.dsBm.bmHeight)),
+                 dib_.dsBm.bmBits, &info, win::DIB_RGB_COLORS);
+}
+
+void TBitmapImage::ReplacePalette(HPALETTE palette, bool halftone) {
+  if (palette_ != nullptr && palette_ != palette && palette_ != SystemPalette16())
+    win::DeleteObject(palette_);
+  palette_ = palette;
+  halftone_ = halftone;
+}
+
+HPALETTE TBitmapImage::TakePalette() {
+  return std::exchange(palette_, nullptr);
+}
+
+void TBitmapImage::ReplaceMask(HBITMAP mask) {
+  if (maskHandle_ != nullptr && maskHandle_ != mask) win::DeleteObject(maskHandle_);
+  maskHandle_ = mask;
+}
+
+void TBitmapImage::Redescribe(const DIBSECTION& dib) {
+  if (handle_ != nullptr || dibHandle_ != nullptr) return;
+  dib_ = dib;
+  dib_.dsBm.bmBits = nullptr;
+}
+
+void TBitmapImage::ForgetSource() {
+  dib_.dsBmih.biClrUsed = 0;
+  dib_.dsBmih.biClrImportant = 0;
+  saveStream_.reset();
 }
 
 // --- TBitmap -------------------------------------------------------------------------------
@@ -312,14 +343,22 @@ const TGraphicClass& TBitmap::StaticClass() {
   return kClass;
 }
 
-TBitmap::TBitmap() : image_(new TBitmapImage) {
-  image_->Reference();
-}
+TBitmap::TBitmap() : image_(new TBitmapImage) {}
 
 TBitmap::~TBitmap() {
   FreeContext();
-  image_->Release();
+  image_ = TSharedRef<TBitmapImage>();
   canvas_.reset();
+}
+
+void TBitmap::ShareImage(TSharedRef<TBitmapImage> record) {
+  TSharedRef<TBitmapImage> old;
+  {
+    std::lock_guard guard(ImageLock());
+    old = std::move(image_);
+    image_ = std::move(record);
+  }
+  // The old record is released outside the lock: freeing it frees canvas contexts.
 }
 
 void TBitmap::CopyFrom(const TPersistent* source) {
@@ -329,21 +368,14 @@ void TBitmap::CopyFrom(const TPersistent* source) {
     return;
   }
   FreeContext();
-  TBitmapImage* incoming = other != nullptr ? other->image_ : new TBitmapImage;
-  TBitmapImage* old;
-  {
-    std::lock_guard guard(ImageLock());
-    incoming->Reference();
-    old = image_;
-    image_ = incoming;
-  }
-  old->Release();
+  ShareImage(other != nullptr ? other->image_ : TSharedRef<TBitmapImage>(new TBitmapImage));
   if (other != nullptr) {
     StoreTransparent(other->Transparent());
     transparentColor_ = other->transparentColor_;
     transparentMode_ = other->transparentMode_;
   }
   ignorePalette_ = false;
+  maskValid_ = false;
   SetPaletteModified(Palette() != nullptr);
   NotifyChange();
 }
@@ -354,23 +386,24 @@ void TBitmap::NotifyChange() {
 }
 
 bool TBitmap::IsEmpty() const {
-  return image_->handle == nullptr && image_->dibHandle == nullptr && !image_->saveStream;
+  return image_->IsEmpty();
 }
 
 int TBitmap::Width() const {
-  return image_->dib.dsBm.bmWidth;
+  return image_->Description().dsBm.bmWidth;
 }
 
 int TBitmap::Height() const {
-  return std::abs(image_->dib.dsBm.bmHeight);
+  return std::abs(image_->Description().dsBm.bmHeight);
 }
 
 bool TBitmap::HandleAllocated() const {
-  return image_->handle != nullptr;
+  return image_->Handle() != nullptr;
 }
 
 bool TBitmap::Monochrome() const {
-  return image_->dib.dsBm.bmPlanes == 1 && image_->dib.dsBm.bmBitsPixel == 1;
+  const win::BITMAP& b = image_->Description().dsBm;
+  return b.bmPlanes == 1 && b.bmBitsPixel == 1;
 }
 
 void TBitmap::FreeContext() {
@@ -379,102 +412,52 @@ void TBitmap::FreeContext() {
 
 void TBitmap::NewImage(HBITMAP handle, HPALETTE palette, const DIBSECTION& dib, bool os2Format,
                        std::unique_ptr<TMemoryStream> saveStream) {
-  auto* image = new TBitmapImage;
-  image->handle = handle;
-  image->palette = palette;
-  image->dib = dib;
-  if (handle == nullptr) image->dib.dsBm.bmBits = nullptr;
-  if (handle != nullptr && image->dib.dsBm.bmBits != nullptr) image->dibHandle = handle;
-  image->os2Format = os2Format;
-  image->saveStream = std::move(saveStream);
-  image->Reference();
-  TBitmapImage* old;
-  {
-    std::lock_guard guard(ImageLock());
-    old = image_;
-    image_ = image;
-  }
-  old->Release();
+  ShareImage(TSharedRef<TBitmapImage>(
+      new TBitmapImage(handle, palette, dib, os2Format, std::move(saveStream))));
   ignorePalette_ = false;
   maskValid_ = false;
 }
 
 void TBitmap::CopyImage(HBITMAP source, HPALETTE palette, const DIBSECTION& dib) {
   FreeContext();
-  const bool keepHalftone = palette != nullptr && palette == image_->palette && image_->halftone;
-  HPALETTE target = palette == SystemPalette16() ? palette : CopyPalette(palette);
+  const bool keepHalftone =
+      palette != nullptr && palette == image_->Palette() && image_->Halftone();
+  // The step's own palette: deleted again unless the new record takes it.
+  guard::GdiObject<HPALETTE> target(palette == SystemPalette16() ? nullptr : CopyPalette(palette));
   DIBSECTION description = dib;
-  HBITMAP handle;
-  try {
-    handle = CopyBitmap(source, palette, target, description, canvas_.get());
-  } catch (...) {
-    if (target != nullptr && target != SystemPalette16()) win::DeleteObject(target);
-    throw;
-  }
-  NewImage(handle, target, description, image_->os2Format);
-  image_->halftone = keepHalftone;
+  HBITMAP handle =
+      CopyBitmap(source, palette, target ? target.Get() : palette, description, canvas_.get());
+  const HPALETTE recordPalette = target ? target.Release() : palette;
+  NewImage(handle, recordPalette, description, image_->OS2Format());
+  image_->SetHalftone(keepHalftone);
 }
 
 DIBSECTION TBitmap::CopyDescription() const {
-  const TBitmapImage& img = *image_;
-  if (img.handle != nullptr && img.dibHandle != nullptr && img.handle != img.dibHandle)
-    return DdbDescriptionOf(img.handle);
-  return img.dib;
-}
-
-void TBitmap::SyncDIBCopy() {
-  TBitmapImage& img = *image_;
-  if (!img.dibCopyDirty) return;
-  img.dibCopyDirty = false;
-  if (img.handle == nullptr || img.dibHandle == nullptr || img.handle == img.dibHandle) return;
-  win::GdiFlush();
-  DeselectBitmap(img.handle);
-  BITMAPINFO info{};
-  info.bmiHeader = img.dib.dsBmih;
-  info.bmiHeader.biSize = sizeof(win::BITMAPINFOHEADER);
-  if (info.bmiHeader.biBitCount <= 8)
-    DibColorTable(img.dibHandle, nullptr, info.bmiColors);
-  else if (info.bmiHeader.biCompression == win::BI_BITFIELDS)
-    PutMasks(info, img.dib.dsBitfields);
-  ScreenDC screen;
-  win::SetDIBits(screen.dc(), img.handle, 0, win::UINT(Height()), img.dib.dsBm.bmBits, &info,
-                 win::DIB_RGB_COLORS);
+  if (image_->HasSeparateDibCopy()) return DdbDescriptionOf(image_->Handle());
+  return image_->Description();
 }
 
 void TBitmap::HandleNeeded() {
-  SyncDIBCopy();
-  if (image_->handle != nullptr || !image_->saveStream) return;
+  image_->WriteBackDibCopy();
+  if (image_->Handle() != nullptr || image_->SaveStream() == nullptr) return;
   // Only the bytes of a compressed BMP are held: decode them again, quietly.
   TMemoryStream bytes;
-  TMemoryStream& saved = *image_->saveStream;
+  TMemoryStream& saved = *image_->SaveStream();
   bytes.WriteBuffer(saved.Memory(), std::int32_t(saved.Size()));
   bytes.SetPosition(0);
-  const bool previous = suppressChange_;
-  suppressChange_ = true;
-  try {
-    ReadFromStream(bytes);
-  } catch (...) {
-    suppressChange_ = previous;
-    throw;
-  }
-  suppressChange_ = previous;
+  const TRestore<bool> quiet(suppressChange_, true);
+  ReadFromStream(bytes);
 }
 
 void TBitmap::MakePrivate(DibCopy dibCopy) {
-  SyncDIBCopy();
-  TBitmapImage& img = *image_;
-  if (img.RefCount() > 1) {
-    CopyImage(img.handle, img.halftone ? nullptr : img.palette, CopyDescription());
-  } else if (dibCopy == DibCopy::Drop && img.dibHandle != nullptr && img.dibHandle != img.handle) {
-    // A DIB copy would go stale under the coming write.
-    DeselectBitmap(img.dibHandle);
-    win::DeleteObject(img.dibHandle);
-    img.dibHandle = nullptr;
-    img.dib = DdbDescriptionOf(img.handle);
+  image_->WriteBackDibCopy();
+  if (image_->RefCount() > 1) {
+    const TBitmapImage& shared = *image_;
+    CopyImage(shared.Handle(), shared.Halftone() ? nullptr : shared.Palette(), CopyDescription());
+  } else if (dibCopy == DibCopy::Drop) {
+    image_->DropDibCopy();
   }
-  image_->dib.dsBmih.biClrUsed = 0;
-  image_->dib.dsBmih.biClrImportant = 0;
-  image_->saveStream.reset();
+  image_->ForgetSource();
 }
 
 void TBitmap::Changing() {
@@ -483,51 +466,51 @@ void TBitmap::Changing() {
 
 void TBitmap::PaletteNeeded() {
   TBitmapImage& img = *image_;
-  if (img.palette != nullptr || ignorePalette_) return;
-  if (img.dibHandle != nullptr && img.dib.dsBmih.biBitCount <= 8) {
+  if (img.Palette() != nullptr || ignorePalette_) return;
+  const DIBSECTION& d = img.Description();
+  if (img.DibHandle() != nullptr && d.dsBmih.biBitCount <= 8) {
     win::RGBQUAD colors[256];
-    HDC selectedIn =
-        canvas_ && canvas_->SelectedBitmap() == img.dibHandle ? canvas_->CurrentHandle() : nullptr;
-    img.palette = PaletteFromColors(colors, DibColorTable(img.dibHandle, selectedIn, colors));
+    HDC selectedIn = canvas_ && canvas_->SelectedBitmap() == img.DibHandle()
+                         ? canvas_->CurrentHandle()
+                         : nullptr;
+    img.ReplacePalette(
+        PaletteFromColors(colors, DibColorTable(img.DibHandle(), selectedIn, colors)), false);
   }
-  if (img.palette == nullptr && img.handle != nullptr) {
+  if (img.Palette() == nullptr && img.Handle() != nullptr) {
     ScreenDC screen;
-    if (DeviceBits(screen.dc()) < img.dib.dsBm.bmBitsPixel * img.dib.dsBm.bmPlanes) {
-      img.palette = win::CreateHalftonePalette(screen.dc());
-      img.halftone = img.palette != nullptr;
+    if (DeviceBits(screen.Get()) < d.dsBm.bmBitsPixel * d.dsBm.bmPlanes) {
+      const HPALETTE halftone = win::CreateHalftonePalette(screen.Get());
+      img.ReplacePalette(halftone, halftone != nullptr);
     }
   }
-  if (img.palette == nullptr) ignorePalette_ = true;
+  if (img.Palette() == nullptr) ignorePalette_ = true;
 }
 
 void TBitmap::DIBNeeded() {
   TBitmapImage& img = *image_;
-  if (img.handle == nullptr || img.dibHandle != nullptr) return;
+  if (img.Handle() == nullptr || img.DibHandle() != nullptr) return;
   PaletteNeeded();
-  DIBSECTION d = DibDescriptionOf(img.handle);
-  HBITMAP copy = CopyBitmap(img.handle, img.palette, img.palette, d, nullptr);
-  img.dibHandle = copy;
-  img.dib = d;
+  DIBSECTION d = DibDescriptionOf(img.Handle());
+  HBITMAP copy = CopyBitmap(img.Handle(), img.Palette(), img.Palette(), d, nullptr);
+  img.AttachDibCopy(copy, d);
 }
 
 HPALETTE TBitmap::Palette() {
   PaletteNeeded();
-  return image_->palette;
+  return image_->Palette();
 }
 
 void TBitmap::SetPalette(HPALETTE value) {
-  if (value == image_->palette) return;
+  if (value == image_->Palette()) return;
   if (value == nullptr && image_->RefCount() == 1) {
-    if (image_->palette != SystemPalette16()) win::DeleteObject(image_->palette);
-    image_->palette = nullptr;
-    image_->halftone = false;
+    image_->ReplacePalette(nullptr, false);
   } else {
     HandleNeeded();
     FreeContext();
     DIBSECTION d = CopyDescription();
     // White fill: the canvas brush plays no part in a palette change.
-    HBITMAP handle = CopyBitmap(image_->handle, image_->palette, value, d, nullptr);
-    NewImage(handle, value, d, image_->os2Format);
+    HBITMAP handle = CopyBitmap(image_->Handle(), image_->Palette(), value, d, nullptr);
+    NewImage(handle, value, d, image_->OS2Format());
   }
   ignorePalette_ = false;
   SetPaletteModified(true);
@@ -537,9 +520,8 @@ void TBitmap::SetPalette(HPALETTE value) {
 TCanvas& TBitmap::Canvas() {
   if (!canvas_) {
     HandleNeeded();
+    // The canvas tells this bitmap of its changes itself; its events stay the program's.
     canvas_ = std::make_unique<TBitmapCanvas>(this);
-    canvas_->OnChange = [this](TObject*) { NotifyChange(); };
-    canvas_->OnChanging = [this](TObject*) { Changing(); };
   }
   return *canvas_;
 }
@@ -549,50 +531,48 @@ HBITMAP TBitmap::Handle() {
   FreeContext();
   HandleNeeded();
   MakePrivate(DibCopy::Drop);
-  return image_->handle;
+  return image_->Handle();
 }
 
 HBITMAP TBitmap::MaskHandle() {
-  if (maskValid_ && image_->maskHandle != nullptr) return image_->maskHandle;
+  if (maskValid_ && image_->MaskHandle() != nullptr) return image_->MaskHandle();
   // The mask belongs to this bitmap's transparent colour; another sharer may want another.
   if (image_->RefCount() > 1) MakePrivate(DibCopy::Keep);
-  if (image_->handle == nullptr) return nullptr;
+  if (image_->Handle() == nullptr) return nullptr;
   const win::COLORREF key = EffectiveTransparentColor();
   const int width = Width();
   const int height = Height();
-  HBITMAP mask = win::CreateBitmap(width, height, 1, 1, nullptr);
-  if (mask == nullptr) RaiseOutOfResources();
-  TCanvas& canvas = Canvas();
-  canvas.RequiredState(csHandleValid);
-  HDC source = canvas.CurrentHandle();
-  MemoryDC mem(nullptr);
-  HGDIOBJ old = win::SelectObject(mem.dc(), mask);
-  // Colour to monochrome: pixels of the background colour become 1, the others 0.
-  const win::COLORREF oldBack = win::SetBkColor(source, key);
-  win::BitBlt(mem.dc(), 0, 0, width, height, source, 0, 0, win::SRCCOPY);
-  win::SetBkColor(source, oldBack);
-  win::SelectObject(mem.dc(), old);
-  if (image_->maskHandle != nullptr) win::DeleteObject(image_->maskHandle);
-  image_->maskHandle = mask;
+  guard::GdiObject<HBITMAP> mask(win::CreateBitmap(width, height, 1, 1, nullptr));
+  if (!mask) RaiseOutOfResources();
+  const HDC source = Canvas().HandleForReading();
+  {
+    MemoryDC mem;
+    const guard::SelectedObject selected(mem.Get(), mask.Get());
+    selected.Require();
+    // Colour to monochrome: pixels of the background colour become 1, the others 0.
+    const guard::SavedDC saved(source);
+    win::SetBkColor(source, key);
+    win::BitBlt(mem.Get(), 0, 0, width, height, source, 0, 0, win::SRCCOPY);
+  }
+  image_->ReplaceMask(mask.Release());
   maskValid_ = true;
-  return mask;
+  return image_->MaskHandle();
 }
 
 TBitmapStorageKind TBitmap::StorageKind() const {
   const TBitmapImage& img = *image_;
-  if (img.handle != nullptr && img.handle != img.dibHandle)
+  if (img.Handle() != nullptr && img.Handle() != img.DibHandle())
     return TBitmapStorageKind::DeviceDependent;
-  if (img.dibHandle == nullptr && img.dib.dsBmih.biSize == 0)
+  if (img.DibHandle() == nullptr && img.Description().dsBmih.biSize == 0)
     return TBitmapStorageKind::DeviceDependent;
   return TBitmapStorageKind::DeviceIndependent;
 }
 
 void TBitmap::SetStorageKind(TBitmapStorageKind value) {
   if (value == StorageKind()) return;
-  TBitmapImage& img = *image_;
-  if (img.handle == nullptr && img.dibHandle == nullptr) {
+  if (image_->Handle() == nullptr && image_->DibHandle() == nullptr) {
     // No pixels: only the recorded format changes.
-    DIBSECTION d = img.dib;
+    DIBSECTION d = image_->Description();
     if (value == TBitmapStorageKind::DeviceDependent) {
       d.dsBmih = {};
       std::memset(d.dsBitfields, 0, sizeof d.dsBitfields);
@@ -602,10 +582,10 @@ void TBitmap::SetStorageKind(TBitmapStorageKind value) {
       d.dsBmih.biHeight = d.dsBm.bmHeight;
       d.dsBmih.biPlanes = 1;
     }
-    if (img.RefCount() == 1)
-      img.dib = d;
+    if (image_->RefCount() == 1)
+      image_->Redescribe(d);
     else
-      NewImage(nullptr, CopyPalette(img.palette), d, img.os2Format);
+      NewImage(nullptr, CopyPalette(image_->Palette()), d, image_->OS2Format());
     return;
   }
   FreeContext();
@@ -613,20 +593,21 @@ void TBitmap::SetStorageKind(TBitmapStorageKind value) {
   PaletteNeeded();
   DIBSECTION d;
   if (value == TBitmapStorageKind::DeviceIndependent) {
-    d = DibDescriptionOf(image_->handle);
+    d = DibDescriptionOf(image_->Handle());
   } else {
     d = {};
-    d.dsBm = image_->dib.dsBm;
+    d.dsBm = image_->Description().dsBm;
     d.dsBm.bmBits = nullptr;
     d.dsBm.bmHeight = Height();
   }
-  CopyImage(image_->handle, image_->palette, d);
+  CopyImage(image_->Handle(), image_->Palette(), d);
   NotifyChange();
 }
 
 TColorDepth TBitmap::ColorDepth() const {
   if (StorageKind() == TBitmapStorageKind::DeviceDependent) return TColorDepth::DepthDevice;
-  const win::BITMAPINFOHEADER& h = image_->dib.dsBmih;
+  const DIBSECTION& d = image_->Description();
+  const win::BITMAPINFOHEADER& h = d.dsBmih;
   switch (h.biBitCount) {
     case 1:
       return TColorDepth::Depth1;
@@ -636,7 +617,7 @@ TColorDepth TBitmap::ColorDepth() const {
       return TColorDepth::Depth8;
     case 16:
       if (h.biCompression == win::BI_RGB) return TColorDepth::Depth15;
-      if (h.biCompression == win::BI_BITFIELDS && image_->dib.dsBitfields[1] == 0x07E0)
+      if (h.biCompression == win::BI_BITFIELDS && d.dsBitfields[1] == 0x07E0)
         return TColorDepth::Depth16;
       return TColorDepth::DepthCustom;
     case 24:
@@ -657,7 +638,7 @@ void TBitmap::SetColorDepth(TColorDepth value) {
   if (value == TColorDepth::DepthCustom) throw EInvalidGraphic(strings::kInvalidPixelFormat);
 
   DIBSECTION d{};
-  d.dsBm = image_->dib.dsBm;
+  d.dsBm = image_->Description().dsBm;
   d.dsBm.bmBits = nullptr;
   win::BITMAPINFOHEADER& h = d.dsBmih;
   h.biSize = sizeof(win::BITMAPINFOHEADER);
@@ -665,8 +646,9 @@ void TBitmap::SetColorDepth(TColorDepth value) {
   h.biHeight = std::abs(d.dsBm.bmHeight);
   h.biPlanes = 1;
   h.biCompression = win::BI_RGB;
-  HPALETTE palette = image_->palette;
-  bool ownPalette = false;
+  HPALETTE palette = image_->Palette();
+  // A halftone palette made for this step only; the new record keeps a copy.
+  guard::GdiObject<HPALETTE> ownPalette;
   switch (value) {
     case TColorDepth::Depth1:
       h.biBitCount = 1;
@@ -678,9 +660,9 @@ void TBitmap::SetColorDepth(TColorDepth value) {
     case TColorDepth::Depth8: {
       h.biBitCount = 8;
       ScreenDC screen;
-      palette = win::CreateHalftonePalette(screen.dc());
-      if (palette == nullptr) RaiseOutOfResources();
-      ownPalette = true;
+      ownPalette.Reset(win::CreateHalftonePalette(screen.Get()));
+      if (!ownPalette) RaiseOutOfResources();
+      palette = ownPalette.Get();
       break;
     }
     case TColorDepth::Depth15:
@@ -703,36 +685,30 @@ void TBitmap::SetColorDepth(TColorDepth value) {
 
   // Step B reads the current image without writing it, so a shared image need not be made
   // private first: the new record replaces it either way.
-  try {
-    FreeContext();
-    HandleNeeded();
-    CopyImage(image_->handle, palette, d);
-  } catch (...) {
-    if (ownPalette) win::DeleteObject(palette);
-    throw;
-  }
-  if (ownPalette) win::DeleteObject(palette);
+  FreeContext();
+  HandleNeeded();
+  CopyImage(image_->Handle(), palette, d);
   SetPaletteModified(palette != nullptr);
   NotifyChange();
 }
 
 void TBitmap::SetWidth(int value) {
-  if (value == image_->dib.dsBm.bmWidth) return;
+  if (value == image_->Description().dsBm.bmWidth) return;
   HandleNeeded();
   DIBSECTION d = CopyDescription();
   d.dsBm.bmWidth = value;
   d.dsBmih.biWidth = value;
-  CopyImage(image_->handle, image_->palette, d);
+  CopyImage(image_->Handle(), image_->Palette(), d);
   NotifyChange();
 }
 
 void TBitmap::SetHeight(int value) {
-  if (value == image_->dib.dsBm.bmHeight) return;
+  if (value == image_->Description().dsBm.bmHeight) return;
   HandleNeeded();
   DIBSECTION d = CopyDescription();
   d.dsBm.bmHeight = value;
   d.dsBmih.biHeight = value;
-  CopyImage(image_->handle, image_->palette, d);
+  CopyImage(image_->Handle(), image_->Palette(), d);
   NotifyChange();
 }
 
@@ -746,39 +722,41 @@ std::uint8_t* TBitmap::RowPointer(int row) {
   if (row < 0 || row >= Height()) throw EInvalidGraphicOperation(strings::kScanLine);
   DIBNeeded();
   TBitmapImage& img = *image_;
-  if (img.dibHandle != nullptr && img.dibHandle != img.handle) img.dibCopyDirty = true;
+  img.MarkDibCopyWritten();
   win::GdiFlush();
-  auto* bits = static_cast<std::uint8_t*>(img.dib.dsBm.bmBits);
+  const DIBSECTION& d = img.Description();
+  auto* bits = static_cast<std::uint8_t*>(d.dsBm.bmBits);
   if (bits == nullptr) return nullptr;
-  const win::BITMAPINFOHEADER& h = img.dib.dsBmih;
+  const win::BITMAPINFOHEADER& h = d.dsBmih;
   if (h.biHeight > 0) row = h.biHeight - row - 1;
   return bits + std::ptrdiff_t(row) * BytesPerRow(h.biWidth, h.biBitCount);
 }
 
 std::int32_t TBitmap::RowStep() const {
-  const win::BITMAPINFOHEADER& h = image_->dib.dsBmih;
+  const DIBSECTION& d = image_->Description();
+  const win::BITMAPINFOHEADER& h = d.dsBmih;
   if (h.biSize != 0) {
     const std::int32_t step = BytesPerRow(h.biWidth, h.biBitCount);
     return h.biHeight > 0 ? -step : step;
   }
   // Not yet a DIB: the copy that RowPointer makes is bottom-up, of the device's depth.
-  const win::BITMAP& b = image_->dib.dsBm;
+  const win::BITMAP& b = d.dsBm;
   return -BytesPerRow(b.bmWidth, b.bmPlanes * b.bmBitsPixel);
 }
 
 void TBitmap::ClearImage() {
-  if (image_->handle == nullptr) return;
+  if (image_->Handle() == nullptr) return;
   FreeContext();
+  const bool halftone = image_->Halftone();
   HPALETTE palette;
-  const bool halftone = image_->halftone;
   if (image_->RefCount() == 1) {
-    palette = image_->palette;
-    image_->palette = nullptr;  // taken over by the new record
+    palette = image_->TakePalette();  // taken over by the new record
   } else {
-    palette = image_->palette == SystemPalette16() ? image_->palette : CopyPalette(image_->palette);
+    palette =
+        image_->Palette() == SystemPalette16() ? image_->Palette() : CopyPalette(image_->Palette());
   }
   NewImage(nullptr, palette, DIBSECTION{}, false);
-  image_->halftone = halftone;
+  image_->SetHalftone(halftone);
   NotifyChange();
 }
 
@@ -799,39 +777,29 @@ void TBitmap::DrawInto(TCanvas& canvas, const win::RECT& rect) {
   canvas.RequiredState(csAllValid);
   PaletteNeeded();
   HDC target = canvas.CurrentHandle();
-  HPALETTE oldPalette = nullptr;
-  if (image_->palette != nullptr) {
-    oldPalette = win::SelectPalette(target, image_->palette, win::TRUE);
-    win::RealizePalette(target);
+  const guard::SelectedPalette palette(target, image_->Palette(), true);
+  const int targetBits = DeviceBits(target);
+  const win::BITMAP& own = image_->Description().dsBm;
+  const int ownBits = own.bmBitsPixel * own.bmPlanes;
+  if (targetBits <= 8 && targetBits < ownBits) {
+    win::POINT origin{};
+    win::GetBrushOrgEx(target, &origin);
+    win::SetStretchBltMode(target, win::HALFTONE);
+    win::SetBrushOrgEx(target, origin.x, origin.y, nullptr);
+  } else if (!Monochrome()) {
+    win::SetStretchBltMode(target, win::COLORONCOLOR);
   }
-  try {
-    const int targetBits = DeviceBits(target);
-    const int ownBits = image_->dib.dsBm.bmBitsPixel * image_->dib.dsBm.bmPlanes;
-    if (targetBits <= 8 && targetBits < ownBits) {
-      win::POINT origin{};
-      win::GetBrushOrgEx(target, &origin);
-      win::SetStretchBltMode(target, win::HALFTONE);
-      win::SetBrushOrgEx(target, origin.x, origin.y, nullptr);
-    } else if (!Monochrome()) {
-      win::SetStretchBltMode(target, win::COLORONCOLOR);
-    }
-    TCanvas& own = Canvas();
-    own.RequiredState(csAllValid);
-    HDC source = own.CurrentHandle();
-    const int width = rect.right - rect.left;
-    const int height = rect.bottom - rect.top;
-    if (!Transparent()) {
-      win::StretchBlt(target, rect.left, rect.top, width, height, source, 0, 0, Width(), Height(),
-                      canvas.CopyMode());
-    } else {
-      win::TransparentBlt(target, rect.left, rect.top, width, height, source, 0, 0, Width(),
-                          Height(), EffectiveTransparentColor());
-    }
-  } catch (...) {
-    if (oldPalette != nullptr) win::SelectPalette(target, oldPalette, win::TRUE);
-    throw;
+  // Reading only: an image shared with other bitmaps stays shared.
+  const HDC source = Canvas().HandleForReading();
+  const int width = rect.right - rect.left;
+  const int height = rect.bottom - rect.top;
+  if (!Transparent()) {
+    win::StretchBlt(target, rect.left, rect.top, width, height, source, 0, 0, Width(), Height(),
+                    canvas.CopyMode());
+  } else {
+    win::TransparentBlt(target, rect.left, rect.top, width, height, source, 0, 0, Width(), Height(),
+                        EffectiveTransparentColor());
   }
-  if (oldPalette != nullptr) win::SelectPalette(target, oldPalette, win::TRUE);
 }
 
 void TBitmap::ReadFromClipboard(std::uint16_t format, win::HANDLE data, HPALETTE palette) {
@@ -843,7 +811,7 @@ void TBitmap::ReadFromClipboard(std::uint16_t format, win::HANDLE data, HPALETTE
   win::GetObjectA(source, sizeof d, &d);
   if (d.dsBm.bmBits == nullptr) d.dsBmih.biSize = 0;
   CopyImage(source, palette, d);
-  image_->os2Format = false;
+  image_->SetOS2Format(false);
   SetPaletteModified(Palette() != nullptr);
   NotifyChange();
 }
@@ -851,18 +819,13 @@ void TBitmap::ReadFromClipboard(std::uint16_t format, win::HANDLE data, HPALETTE
 void TBitmap::WriteToClipboard(std::uint16_t& format, win::HANDLE& data, HPALETTE& palette) {
   HandleNeeded();
   DIBSECTION d{};
-  d.dsBm = image_->dib.dsBm;
+  d.dsBm = image_->Description().dsBm;
   d.dsBm.bmBits = nullptr;
   d.dsBm.bmHeight = Height();
-  HBITMAP copy = CopyBitmap(image_->handle, image_->palette, image_->palette, d, canvas_.get());
-  HPALETTE paletteCopy = nullptr;
-  try {
-    paletteCopy = CopyPalette(image_->palette);
-  } catch (...) {
-    if (copy != nullptr) win::DeleteObject(copy);
-    throw;
-  }
+  guard::GdiObject<HBITMAP> copy(
+      CopyBitmap(image_->Handle(), image_->Palette(), image_->Palette(), d, canvas_.get()));
+  const HPALETTE paletteCopy = CopyPalette(image_->Palette());
   format = win::CF_BITMAP;
-  data = copy;
+  data = copy.Release();
   palette = paletteCopy;
 }

@@ -28,30 +28,78 @@ enum class TColorDepth : std::uint8_t {
   DepthCustom
 };
 
-// The image record shared by bitmaps.
+// The image record shared by bitmaps: the native bitmap with its mask, palette, DIB section
+// and description. It keeps the rules that tie these together: a DIB section is its own DIB
+// handle; a device-dependent image may have a separate DIB copy beside it, whose rows, once
+// handed out for writing, are written back before the native bitmap is used again. The
+// record owns every handle it holds and frees them with its last reference.
 class TBitmapImage : public TSharedImage {
  public:
   TBitmapImage() = default;
+  // A record of handle (0: none) with palette and description; takes ownership of both
+  // handles and of saveStream.
+  TBitmapImage(win::HBITMAP handle, win::HPALETTE palette, const win::DIBSECTION& dib,
+               bool os2Format, std::unique_ptr<TMemoryStream> saveStream);
 
-  win::HBITMAP handle = nullptr;      // the object the canvas selects
-  win::HBITMAP maskHandle = nullptr;  // monochrome transparency mask
-  win::HPALETTE palette = nullptr;
-  // Equal to handle for a DIB section; a separate DIB copy of a device-dependent image once
+  // The object the canvas selects.
+  win::HBITMAP Handle() const { return handle_; }
+  // Monochrome transparency mask.
+  win::HBITMAP MaskHandle() const { return maskHandle_; }
+  win::HPALETTE Palette() const { return palette_; }
+  // Equal to Handle for a DIB section; a separate DIB copy of a device-dependent image once
   // its rows were asked for or it was written to a stream.
-  win::HBITMAP dibHandle = nullptr;
-  // Description: the DIB copy's when there is one, else the native bitmap's; the header part
+  win::HBITMAP DibHandle() const { return dibHandle_; }
+  // The DIB copy's description when there is one, else the native bitmap's; the header part
   // is zero for a device-dependent image.
-  win::DIBSECTION dib{};
-  std::unique_ptr<TMemoryStream> saveStream;  // a compressed BMP as it was read
-  bool os2Format = false;                     // read from a core header, written back so
-  bool halftone = false;  // palette is a halftone palette made for a lower-depth display
-  // Rows of the separate DIB copy were handed out for writing: they are put back into the
-  // device-dependent image before it is used again.
-  bool dibCopyDirty = false;
+  const win::DIBSECTION& Description() const { return dib_; }
+  // A compressed BMP as it was read (none otherwise).
+  TMemoryStream* SaveStream() const { return saveStream_.get(); }
+  // Read from a core header and written back in that form.
+  bool OS2Format() const { return os2Format_; }
+  // The palette is a halftone palette made for a lower-depth display.
+  bool Halftone() const { return halftone_; }
+
+  bool IsEmpty() const { return handle_ == nullptr && dibHandle_ == nullptr && !saveStream_; }
+  bool HasSeparateDibCopy() const {
+    return handle_ != nullptr && dibHandle_ != nullptr && handle_ != dibHandle_;
+  }
+
+  // Installs a DIB copy made of the device-dependent image (described by dib).
+  void AttachDibCopy(win::HBITMAP copy, const win::DIBSECTION& dib);
+  // Deletes a separate DIB copy (it would go stale under a write to the native bitmap).
+  void DropDibCopy();
+  // Rows of the DIB copy were handed out: they go back into the native bitmap before it is
+  // next used.
+  void MarkDibCopyWritten();
+  void WriteBackDibCopy();
+  // A new palette (owned from now on; the old one is deleted).
+  void ReplacePalette(win::HPALETTE palette, bool halftone);
+  // Hands the palette to a new record; this one forgets it.
+  win::HPALETTE TakePalette();
+  // A new mask (owned from now on; the old one is deleted).
+  void ReplaceMask(win::HBITMAP mask);
+  // A record without pixels takes a new description (only the recorded format changes).
+  void Redescribe(const win::DIBSECTION& dib);
+  void SetOS2Format(bool value) { os2Format_ = value; }
+  void SetHalftone(bool value) { halftone_ = value; }
+  // Before a write: the colour counts no longer hold and a saved stream no longer is the
+  // image.
+  void ForgetSource();
 
  protected:
   ~TBitmapImage() override = default;
   void FreeHandle() override;
+
+ private:
+  win::HBITMAP handle_ = nullptr;
+  win::HBITMAP maskHandle_ = nullptr;
+  win::HPALETTE palette_ = nullptr;
+  win::HBITMAP dibHandle_ = nullptr;
+  win::DIBSECTION dib_{};
+  std::unique_ptr<TMemoryStream> saveStream_;
+  bool os2Format_ = false;
+  bool halftone_ = false;
+  bool dibCopyWritten_ = false;
 };
 
 class TBitmap : public TGraphic {
@@ -162,13 +210,14 @@ class TBitmap : public TGraphic {
   // Installs a new record; the old one is released.
   void NewImage(win::HBITMAP handle, win::HPALETTE palette, const win::DIBSECTION& dib,
                 bool os2Format, std::unique_ptr<TMemoryStream> saveStream = nullptr);
+  // Shares record (under the image lock); the old one is released.
+  void ShareImage(TSharedRef<TBitmapImage> record);
   // The description to re-create the image from: a device-dependent image with a DIB copy
   // is described as device-dependent.
   win::DIBSECTION CopyDescription() const;
-  void SyncDIBCopy();
   win::COLORREF EffectiveTransparentColor();
 
-  TBitmapImage* image_;
+  TSharedRef<TBitmapImage> image_;
   std::unique_ptr<TBitmapCanvas> canvas_;
   TColor transparentColor_ = clDefault;
   bool transparentMode_ = false;

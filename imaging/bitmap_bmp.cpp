@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "imaging/bitmap.h"
+#include "imaging/gdi_guards.h"
 #include "runtime/exceptions.h"
 #include "runtime/strings.h"
 
@@ -191,39 +192,8 @@ win::HPALETTE PaletteFromTable(const win::RGBQUAD* colors, std::uint32_t count) 
   return win::CreatePalette(&lp);
 }
 
-// A native object deleted unless released to its new owner.
-class GdiObject {
- public:
-  explicit GdiObject(win::HGDIOBJ object = nullptr) : object_(object) {}
-  ~GdiObject() {
-    if (object_ != nullptr) win::DeleteObject(object_);
-  }
-  GdiObject(const GdiObject&) = delete;
-  GdiObject& operator=(const GdiObject&) = delete;
-  win::HGDIOBJ Get() const { return object_; }
-  void Reset(win::HGDIOBJ object) {
-    if (object_ != nullptr) win::DeleteObject(object_);
-    object_ = object;
-  }
-  win::HGDIOBJ Release() { return std::exchange(object_, nullptr); }
-
- private:
-  win::HGDIOBJ object_;
-};
-
-class ScreenContext {
- public:
-  ScreenContext() : dc_(win::GetDC(nullptr)) {
-    if (dc_ == nullptr) RaiseOutOfResources();
-  }
-  ~ScreenContext() { win::ReleaseDC(nullptr, dc_); }
-  ScreenContext(const ScreenContext&) = delete;
-  ScreenContext& operator=(const ScreenContext&) = delete;
-  win::HDC Get() const { return dc_; }
-
- private:
-  win::HDC dc_;
-};
+using guard::GdiObject;
+using ScreenContext = guard::ScreenDC;
 
 // A creation the platform refused: its error code when it gives one.
 [[noreturn]] void CreationFailed() {
@@ -332,8 +302,8 @@ void BmpCodec::Read(TBitmap& bitmap, TStream& stream, std::int64_t size, Layout 
 
   // 9. The native bitmap.
   ScreenContext screen;
-  GdiObject handle;
-  GdiObject palette;
+  GdiObject<> handle;
+  GdiObject<> palette;
   if (!saved) {
     void* bits = nullptr;
     bmi.bmiHeader.biSizeImage = 0;
@@ -353,17 +323,15 @@ void BmpCodec::Read(TBitmap& bitmap, TStream& stream, std::int64_t size, Layout 
     bmi.bmiHeader.biSizeImage = win::DWORD(toRead);
     palette.Reset(PaletteFromTable(bmi.bmiColors, colors));
     if (colors > 0 && palette.Get() == nullptr) RaiseOutOfResources();
-    win::HPALETTE oldPalette = nullptr;
-    if (palette.Get() != nullptr) {
-      oldPalette =
-          win::SelectPalette(screen.Get(), static_cast<win::HPALETTE>(palette.Get()), win::FALSE);
-      win::RealizePalette(screen.Get());
+    win::DWORD error = 0;
+    {
+      const guard::SelectedPalette selected(screen.Get(), static_cast<win::HPALETTE>(palette.Get()),
+                                            false);
+      win::SetLastError(0);
+      handle.Reset(win::CreateDIBitmap(screen.Get(), &bmi.bmiHeader, win::CBM_INIT, bits.data(),
+                                       &bmi, win::DIB_RGB_COLORS));
+      error = win::GetLastError();
     }
-    win::SetLastError(0);
-    handle.Reset(win::CreateDIBitmap(screen.Get(), &bmi.bmiHeader, win::CBM_INIT, bits.data(), &bmi,
-                                     win::DIB_RGB_COLORS));
-    const win::DWORD error = win::GetLastError();
-    if (oldPalette != nullptr) win::SelectPalette(screen.Get(), oldPalette, win::TRUE);
     if (handle.Get() == nullptr) {
       win::SetLastError(error);
       CreationFailed();
@@ -399,16 +367,9 @@ namespace {
 std::uint32_t SectionColors(TBitmapCanvas* canvas, win::HBITMAP dib, win::RGBQUAD* colors) {
   if (canvas != nullptr && canvas->SelectedBitmap() == dib && canvas->CurrentHandle() != nullptr)
     return win::GetDIBColorTable(canvas->CurrentHandle(), 0, 256, colors);
-  win::HDC dc = win::CreateCompatibleDC(nullptr);
-  if (dc == nullptr) RaiseOutOfResources();
-  std::uint32_t count = 0;
-  win::HGDIOBJ old = win::SelectObject(dc, dib);
-  if (old != nullptr) {
-    count = win::GetDIBColorTable(dc, 0, 256, colors);
-    win::SelectObject(dc, old);
-  }
-  win::DeleteDC(dc);
-  return count;
+  const guard::MemoryDC dc;
+  const guard::SelectedObject selected(dc.Get(), dib);
+  return selected.Selected() ? win::GetDIBColorTable(dc.Get(), 0, 256, colors) : 0;
 }
 
 void WriteLength(TStream& stream, std::uint32_t length) {
@@ -425,7 +386,7 @@ void BmpCodec::Write(TBitmap& bitmap, TStream& stream, bool withLength) {
     return;
   }
   // 1. Compressed data as it was read.
-  if (TMemoryStream* saved = bitmap.image_->saveStream.get()) {
+  if (TMemoryStream* saved = bitmap.image_->SaveStream()) {
     const auto length = std::int32_t(saved->Size());
     if (withLength) WriteLength(stream, std::uint32_t(length));
     stream.WriteBuffer(saved->Memory(), length);
@@ -436,8 +397,9 @@ void BmpCodec::Write(TBitmap& bitmap, TStream& stream, bool withLength) {
   bitmap.HandleNeeded();
   bitmap.DIBNeeded();
   const TBitmapImage& image = *bitmap.image_;
-  const win::BITMAPINFOHEADER& h = image.dib.dsBmih;
-  if (image.dibHandle == nullptr || image.dib.dsBm.bmBits == nullptr) {
+  const win::DIBSECTION& dib = image.Description();
+  const win::BITMAPINFOHEADER& h = dib.dsBmih;
+  if (image.DibHandle() == nullptr || dib.dsBm.bmBits == nullptr) {
     if (withLength) WriteLength(stream, 0);
     return;
   }
@@ -445,7 +407,7 @@ void BmpCodec::Write(TBitmap& bitmap, TStream& stream, bool withLength) {
   const int bitCount = h.biBitCount;
   const bool bitfields = (bitCount == 16 || bitCount == 32) && h.biCompression == win::BI_BITFIELDS;
   // A core header holds the bit counts it was made for, 16-bit sizes and bottom-up rows only.
-  const bool os2 = image.os2Format && !bitfields &&
+  const bool os2 = image.OS2Format() && !bitfields &&
                    (bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 24) &&
                    h.biWidth <= 0xFFFF && h.biHeight > 0 && h.biHeight <= 0xFFFF;
 
@@ -453,13 +415,13 @@ void BmpCodec::Write(TBitmap& bitmap, TStream& stream, bool withLength) {
   win::RGBQUAD colors[256] = {};
   std::uint32_t count = 0;
   if (bitCount <= 8) {
-    count = SectionColors(bitmap.canvas_.get(), image.dibHandle, colors);
+    count = SectionColors(bitmap.canvas_.get(), image.DibHandle(), colors);
     count = std::min(count, 1u << bitCount);
     if (h.biClrUsed != 0 && h.biClrUsed < count) count = h.biClrUsed;
   }
-  if (count == 0 && !os2 && image.palette != nullptr && !image.halftone) {
+  if (count == 0 && !os2 && image.Palette() != nullptr && !image.Halftone()) {
     win::PALETTEENTRY entries[256];
-    count = win::GetPaletteEntries(image.palette, 0, 256, entries);
+    count = win::GetPaletteEntries(image.Palette(), 0, 256, entries);
     if (bitCount <= 8) count = std::min(count, 1u << bitCount);
     for (std::uint32_t i = 0; i < count; ++i)
       colors[i] = {entries[i].peBlue, entries[i].peGreen, entries[i].peRed, 0};
@@ -507,7 +469,7 @@ void BmpCodec::Write(TBitmap& bitmap, TStream& stream, bool withLength) {
     if (bitfields) {
       const win::DWORD* defaults = bitCount == 16 ? kMask565 : kMask888;
       for (int i = 0; i < 3; ++i) {
-        const win::DWORD mask = image.dib.dsBitfields[i];
+        const win::DWORD mask = dib.dsBitfields[i];
         Put32(p + 4 * i, mask != 0 ? mask : defaults[i]);
       }
       p += kMaskBytes;
@@ -524,7 +486,7 @@ void BmpCodec::Write(TBitmap& bitmap, TStream& stream, bool withLength) {
     if (entrySize == 4) e[3] = 0;
   }
   if (!table.empty()) stream.WriteBuffer(table.data(), std::int32_t(table.size()));
-  stream.WriteBuffer(image.dib.dsBm.bmBits, std::int32_t(imageSize));
+  stream.WriteBuffer(dib.dsBm.bmBits, std::int32_t(imageSize));
 }
 
 void TBitmap::ReadFromStream(TStream& stream) {

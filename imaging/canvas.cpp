@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "imaging/bitmap.h"
+#include "imaging/gdi_guards.h"
 #include "runtime/exceptions.h"
+#include "runtime/gui_thread.h"
 #include "runtime/strings.h"
 
 // --- Shared native objects -----------------------------------------------------------------
@@ -145,13 +147,24 @@ std::unique_lock<std::recursive_mutex> TGraphicsObject::LockOwner() {
   return std::unique_lock(*ownerLock_);
 }
 
+void TGraphicsObject::Notify() {
+  TDestroyGuard guard(*this);
+  if (owner_ != nullptr) owner_->ToolChanged(*this);
+  if (!guard.Destroyed() && OnChange) OnChange(this);
+}
+
+void TGraphicsObject::Changed() {
+  auto lock = LockOwner();
+  Notify();
+}
+
 template <class Key>
 void TGraphicsObject::ChangeResource(const Key& key) {
   auto lock = LockOwner();
   Resource* old = resource_;
   resource_ = ResourceCache<Key>::Instance().Alloc(key);
   // The owner deselects the old object before it may be deleted.
-  if (OnChange) OnChange(this);
+  Notify();
   if (old != nullptr) old->release(old);
 }
 
@@ -181,8 +194,7 @@ void TFont::Update(bool nativeChange) {
     ChangeResource(FontKey{name_, height_, style_.Bits(), charset_});
     return;
   }
-  auto lock = LockOwner();
-  if (OnChange) OnChange(this);
+  Changed();
 }
 
 win::HFONT TFont::Handle() {
@@ -296,8 +308,7 @@ void TPen::SetStyle(TPenStyle value) {
 void TPen::SetMode(TPenMode value) {
   if (value == mode_) return;
   mode_ = value;
-  auto lock = LockOwner();
-  if (OnChange) OnChange(this);
+  Changed();
 }
 
 int TPen::Rop2() const {
@@ -381,11 +392,18 @@ void Erase(std::vector<T*>& list, T* item) {
 
 }  // namespace
 
-void FreeBitmapCanvasContexts() {
+// The bitmap canvases holding a context. The list lock is the innermost lock: it is never held
+// while a canvas lock is taken, so callers work on a snapshot (canvases are destroyed on the GUI
+// thread only, the thread that works through the snapshot).
+std::vector<TBitmapCanvas*> BitmapCanvasSnapshot() {
   CanvasLists& lists = Lists();
   std::lock_guard guard(lists.lock);
-  const std::vector<TBitmapCanvas*> snapshot = lists.bitmapCanvases;
-  for (TBitmapCanvas* canvas : snapshot) {
+  return lists.bitmapCanvases;
+}
+
+void FreeBitmapCanvasContexts() {
+  AssertGuiThread();
+  for (TBitmapCanvas* canvas : BitmapCanvasSnapshot()) {
     // A canvas busy elsewhere keeps its context until the next sweep.
     if (!canvas->TryLock()) continue;
     canvas->FreeContext();
@@ -395,10 +413,8 @@ void FreeBitmapCanvasContexts() {
 
 void DeselectBitmap(win::HBITMAP bitmap) {
   if (bitmap == nullptr) return;
-  CanvasLists& lists = Lists();
-  std::lock_guard guard(lists.lock);
-  const std::vector<TBitmapCanvas*> snapshot = lists.bitmapCanvases;
-  for (TBitmapCanvas* canvas : snapshot)
+  AssertGuiThread();
+  for (TBitmapCanvas* canvas : BitmapCanvasSnapshot())
     if (canvas->SelectedBitmap() == bitmap) canvas->FreeContext();
 }
 
@@ -417,12 +433,10 @@ std::size_t BitmapCanvasContextCount() {
 // --- TCanvas -------------------------------------------------------------------------------
 
 TCanvas::TCanvas() {
-  font_.SetOwnerLock(&lock_);
-  pen_.SetOwnerLock(&lock_);
-  brush_.SetOwnerLock(&lock_);
-  font_.OnChange = [this](TObject*) { FontChanged(); };
-  pen_.OnChange = [this](TObject*) { PenChanged(); };
-  brush_.OnChange = [this](TObject*) { BrushChanged(); };
+  AssertGuiThread();
+  font_.SetOwner(this, &lock_);
+  pen_.SetOwner(this, &lock_);
+  brush_.SetOwner(this, &lock_);
   CanvasLists& lists = Lists();
   std::lock_guard guard(lists.lock);
   lists.canvases.push_back(this);
@@ -436,7 +450,14 @@ TCanvas::~TCanvas() {
 }
 
 win::HDC TCanvas::Handle() {
+  TDestroyGuard guard(*this);
   Changing();
+  if (guard.Destroyed()) return nullptr;
+  RequiredState(csAllValid);
+  return handle_;
+}
+
+win::HDC TCanvas::HandleForReading() {
   RequiredState(csAllValid);
   return handle_;
 }
@@ -457,6 +478,13 @@ void TCanvas::SetHandle(win::HDC value) {
 }
 
 void TCanvas::RequiredState(std::uint8_t state) {
+  AssertGuiThread();
+  // The context is made before the canvas lock is taken: making it may free the contexts of
+  // other canvases (under their locks), and canvas locks never nest.
+  if ((state & csHandleValid) != 0 && (state_ & csHandleValid) == 0) {
+    CreateHandle();
+    if (handle_ == nullptr) throw EInvalidOperation(strings::kNoCanvasHandle);
+  }
   std::lock_guard guard(lock_);
   const std::uint8_t needed = state & std::uint8_t(~state_);
   if (needed == 0) return;
@@ -509,6 +537,15 @@ void TCanvas::CreateBrush() {
   }
 }
 
+void TCanvas::ToolChanged(TGraphicsObject& tool) {
+  if (&tool == &font_)
+    FontChanged();
+  else if (&tool == &pen_)
+    PenChanged();
+  else if (&tool == &brush_)
+    BrushChanged();
+}
+
 void TCanvas::FontChanged() {
   std::lock_guard guard(lock_);
   if ((state_ & csFontValid) == 0) return;
@@ -538,46 +575,44 @@ void TCanvas::Changing() {
   if (OnChanging) OnChanging(this);
 }
 
-void TCanvas::FrameRect(const win::RECT& rect) {
+template <class Op>
+void TCanvas::Drawing(std::uint8_t state, Op&& draw) {
+  TDestroyGuard guard(*this);
   Changing();
-  RequiredState(csHandleValid | csBrushValid);
-  win::FrameRect(handle_, &rect, brush_.Handle());
+  if (guard.Destroyed()) return;
+  RequiredState(state);
+  draw();
   Changed();
 }
 
+void TCanvas::FrameRect(const win::RECT& rect) {
+  Drawing(csHandleValid | csBrushValid, [&] { win::FrameRect(handle_, &rect, brush_.Handle()); });
+}
+
 void TCanvas::FillRect(const win::RECT& rect) {
-  Changing();
-  RequiredState(csHandleValid | csBrushValid);
-  win::FillRect(handle_, &rect, brush_.Handle());
-  Changed();
+  Drawing(csHandleValid | csBrushValid, [&] { win::FillRect(handle_, &rect, brush_.Handle()); });
 }
 
 void TCanvas::StretchDraw(const win::RECT& rect, TGraphic* graphic) {
   if (graphic == nullptr) return;
-  Changing();
-  RequiredState(csAllValid);
-  graphic->DrawInto(*this, rect);
-  Changed();
+  Drawing(csAllValid, [&] { graphic->DrawInto(*this, rect); });
 }
 
 void TCanvas::Draw(int x, int y, TGraphic* graphic) {
   if (graphic == nullptr || graphic->IsEmpty()) return;
-  Changing();
-  RequiredState(csHandleValid);
-  win::SetBkColor(handle_, ColorToRGB(brush_.Color()));
-  win::SetTextColor(handle_, ColorToRGB(font_.Color()));
-  graphic->DrawInto(*this, win::RECT{x, y, x + graphic->Width(), y + graphic->Height()});
-  Changed();
+  Drawing(csHandleValid, [&] {
+    win::SetBkColor(handle_, ColorToRGB(brush_.Color()));
+    win::SetTextColor(handle_, ColorToRGB(font_.Color()));
+    graphic->DrawInto(*this, win::RECT{x, y, x + graphic->Width(), y + graphic->Height()});
+  });
 }
 
 void TCanvas::CopyRect(const win::RECT& dest, TCanvas& source, const win::RECT& src) {
-  Changing();
-  RequiredState(csHandleValid | csFontValid | csBrushValid);
-  source.RequiredState(csHandleValid | csBrushValid);
-  win::StretchBlt(handle_, dest.left, dest.top, dest.right - dest.left, dest.bottom - dest.top,
-                  source.handle_, src.left, src.top, src.right - src.left, src.bottom - src.top,
-                  copyMode_);
-  Changed();
+  Drawing(csHandleValid | csFontValid | csBrushValid, [&] {
+    const win::HDC from = source.HandleForReading();
+    win::StretchBlt(handle_, dest.left, dest.top, dest.right - dest.left, dest.bottom - dest.top,
+                    from, src.left, src.top, src.right - src.left, src.bottom - src.top, copyMode_);
+  });
 }
 
 void TCanvas::MoveTo(int x, int y) {
@@ -586,18 +621,15 @@ void TCanvas::MoveTo(int x, int y) {
 }
 
 void TCanvas::LineTo(int x, int y) {
-  Changing();
-  RequiredState(csHandleValid | csPenValid | csBrushValid);
-  win::LineTo(handle_, x, y);
-  penPos_ = {x, y};
-  Changed();
+  Drawing(csHandleValid | csPenValid | csBrushValid, [&] {
+    win::LineTo(handle_, x, y);
+    penPos_ = {x, y};
+  });
 }
 
 void TCanvas::Rectangle(int left, int top, int right, int bottom) {
-  Changing();
-  RequiredState(csHandleValid | csPenValid | csBrushValid);
-  win::Rectangle(handle_, left, top, right, bottom);
-  Changed();
+  Drawing(csHandleValid | csPenValid | csBrushValid,
+          [&] { win::Rectangle(handle_, left, top, right, bottom); });
 }
 
 TColor TCanvas::Pixels(int x, int y) {
@@ -606,10 +638,7 @@ TColor TCanvas::Pixels(int x, int y) {
 }
 
 void TCanvas::SetPixels(int x, int y, TColor color) {
-  Changing();
-  RequiredState(csHandleValid | csPenValid);
-  win::SetPixel(handle_, x, y, ColorToRGB(color));
-  Changed();
+  Drawing(csHandleValid | csPenValid, [&] { win::SetPixel(handle_, x, y, ColorToRGB(color)); });
 }
 
 // --- TBitmapCanvas -------------------------------------------------------------------------
@@ -622,33 +651,46 @@ TBitmapCanvas::~TBitmapCanvas() {
 
 void TBitmapCanvas::CreateHandle() {
   if (bitmap_ == nullptr) return;
-  std::lock_guard guard(LockObject());
+  // Before the lock: the image may be read again from its saved stream, and another canvas
+  // that has it selected lets it go under its own lock.
   bitmap_->HandleNeeded();
-  const win::HBITMAP image = bitmap_->image_->handle;
+  const win::HBITMAP image = bitmap_->image_->Handle();
   DeselectBitmap(image);
   bitmap_->PaletteNeeded();
-  win::HDC dc = win::CreateCompatibleDC(nullptr);
-  if (dc == nullptr) RaiseOutOfResources();
+  const win::HPALETTE palette = bitmap_->image_->Palette();
+
+  std::lock_guard guard(LockObject());
+  if (HandleAllocated()) return;
+  guard::MemoryDC dc;
   win::HGDIOBJ oldBitmap = nullptr;
   if (image != nullptr) {
-    oldBitmap = win::SelectObject(dc, image);
-    if (oldBitmap == nullptr) {
-      win::DeleteDC(dc);
-      RaiseOutOfResources();
-    }
+    oldBitmap = win::SelectObject(dc.Get(), image);
+    if (oldBitmap == nullptr) RaiseOutOfResources();
   }
   win::HPALETTE oldPalette = nullptr;
-  if (bitmap_->image_->palette != nullptr) {
-    oldPalette = win::SelectPalette(dc, bitmap_->image_->palette, win::TRUE);
-    win::RealizePalette(dc);
+  if (palette != nullptr) {
+    oldPalette = win::SelectPalette(dc.Get(), palette, win::TRUE);
+    win::RealizePalette(dc.Get());
   }
   selected_ = image;
   oldBitmap_ = oldBitmap;
   oldPalette_ = oldPalette;
-  SetHandle(dc);
+  // The context lives on with the canvas until FreeContext.
+  SetHandle(dc.Release());
   CanvasLists& lists = Lists();
   std::lock_guard listGuard(lists.lock);
   lists.bitmapCanvases.push_back(this);
+}
+
+void TBitmapCanvas::Changing() {
+  if (bitmap_ != nullptr) bitmap_->Changing();
+  TCanvas::Changing();
+}
+
+void TBitmapCanvas::Changed() {
+  TDestroyGuard guard(*this);
+  if (bitmap_ != nullptr) bitmap_->NotifyChange();
+  if (!guard.Destroyed()) TCanvas::Changed();
 }
 
 void TBitmapCanvas::FreeContext() {

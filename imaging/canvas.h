@@ -85,18 +85,34 @@ namespace canvas_detail {
 struct Resource;  // a cached native object shared by all tools with equal settings
 }
 
-// Base of the drawing tools. A tool belongs to at most one canvas and takes that canvas's lock
+class TGraphicsObject;
+
+// The library's own listener of a drawing tool: the canvas (or control) it belongs to. It
+// hears of every change before the tool's OnChange, which is the program's own, and must let
+// go of the tool's old native object there, since that object is freed right after.
+class TGraphicsObjectOwner {
+ public:
+  virtual void ToolChanged(TGraphicsObject& tool) = 0;
+
+ protected:
+  ~TGraphicsObjectOwner() = default;
+};
+
+// Base of the drawing tools. A tool belongs to at most one owner and takes the owner's lock
 // while it changes.
 class TGraphicsObject : public TPersistent {
  public:
   ~TGraphicsObject() override;
   const char* ClassName() const override { return "TGraphicsObject"; }
 
-  // Fired after every change of a setting, with the tool as sender.
+  // The program's event: fired after every change of a setting, with the tool as sender.
   TNotifyEvent OnChange;
 
-  // The lock of the owning canvas (none for a free-standing tool).
-  void SetOwnerLock(std::recursive_mutex* lock) { ownerLock_ = lock; }
+  // The library's wiring: the owner that follows this tool and its lock (none for either).
+  void SetOwner(TGraphicsObjectOwner* owner, std::recursive_mutex* lock) {
+    owner_ = owner;
+    ownerLock_ = lock;
+  }
 
  protected:
   TGraphicsObject() = default;
@@ -104,11 +120,16 @@ class TGraphicsObject : public TPersistent {
   // the owner (which deselects the old native object), then frees the old one.
   template <class Key>
   void ChangeResource(const Key& key);
+  // A change that keeps the native object (a colour, a mix mode).
+  void Changed();
   std::unique_lock<std::recursive_mutex> LockOwner();
 
   canvas_detail::Resource* resource_ = nullptr;
 
  private:
+  void Notify();
+
+  TGraphicsObjectOwner* owner_ = nullptr;
   std::recursive_mutex* ownerLock_ = nullptr;
 };
 
@@ -206,7 +227,7 @@ enum TCanvasStates : std::uint8_t {
   csAllValid = 15
 };
 
-class TCanvas : public TPersistent {
+class TCanvas : public TPersistent, private TGraphicsObjectOwner {
  public:
   TCanvas();
   ~TCanvas() override;
@@ -226,6 +247,10 @@ class TCanvas : public TPersistent {
   win::HDC CurrentHandle() const { return handle_; }
   // Makes the named parts valid (csHandleValid etc.), creating the context if needed.
   void RequiredState(std::uint8_t state);
+  // The device context with font, pen and brush selected, for reading the surface's pixels
+  // (the source of a copy or a stretch). Unlike Handle it fires no OnChanging, so an image a
+  // bitmap shares with others stays shared; nothing may be drawn through it.
+  win::HDC HandleForReading();
   // Deselects font, pen and brush so that they are selected again at the next use.
   void Refresh();
 
@@ -263,10 +288,13 @@ class TCanvas : public TPersistent {
   void Unlock() { lock_.unlock(); }
   bool TryLock() { return lock_.try_lock(); }
 
+  // The program's events; the library never assigns them (a bitmap canvas tells its bitmap
+  // through Changing and Changed).
   TNotifyEvent OnChange;
   TNotifyEvent OnChanging;
 
  protected:
+  // Fire OnChange and OnChanging.
   virtual void Changed();
   virtual void Changing();
   // Makes a context and installs it with SetHandle; a plain canvas has none to make.
@@ -274,6 +302,11 @@ class TCanvas : public TPersistent {
   std::recursive_mutex& LockObject() { return lock_; }
 
  private:
+  // One drawing operation: OnChanging, the parts of state made valid, the drawing, OnChange.
+  // A handler that destroys the canvas ends it there.
+  template <class Op>
+  void Drawing(std::uint8_t state, Op&& draw);
+  void ToolChanged(TGraphicsObject& tool) override;
   void DeselectHandles();
   void CreateFont();
   void CreatePen();
@@ -307,6 +340,10 @@ class TBitmapCanvas : public TCanvas {
 
  protected:
   void CreateHandle() override;
+  // The bitmap makes its image private before a write and notifies after it, ahead of the
+  // canvas's own events.
+  void Changing() override;
+  void Changed() override;
 
  private:
   TBitmap* bitmap_;

@@ -3,10 +3,15 @@
 #include <cstring>
 
 #include "runtime/exceptions.h"
+#include "runtime/gui_thread.h"
 
 const TGraphicClass& TGraphic::StaticClass() {
   static const TGraphicClass kClass{"TGraphic", nullptr, nullptr};
   return kClass;
+}
+
+TGraphic::TGraphic() {
+  AssertGuiThread();
 }
 
 void TGraphic::CopyFrom(const TPersistent* source) {
@@ -15,7 +20,9 @@ void TGraphic::CopyFrom(const TPersistent* source) {
 
 void TGraphic::NotifyChange() {
   modified_ = true;
-  if (OnChange) OnChange(this);
+  TDestroyGuard guard(*this);
+  if (owner_ != nullptr) owner_->GraphicChanged(*this);
+  if (!guard.Destroyed() && OnChange) OnChange(this);
 }
 
 bool TGraphic::SameAs(TGraphic* other) {
@@ -63,5 +70,8 @@ void TGraphic::SetModified(bool value) {
 
 void TGraphic::Progress(TObject* sender, TProgressStage stage, std::uint8_t percentDone,
                         bool redrawNow, const win::RECT& r, const AnsiString& msg) {
-  if (OnProgress) OnProgress(sender, stage, percentDone, redrawNow, r, msg);
+  TDestroyGuard guard(*this);
+  if (owner_ != nullptr)
+    owner_->GraphicProgress(*this, sender, stage, percentDone, redrawNow, r, msg);
+  if (!guard.Destroyed() && OnProgress) OnProgress(sender, stage, percentDone, redrawNow, r, msg);
 }

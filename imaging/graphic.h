@@ -20,6 +20,20 @@ using TProgressEvent =
     std::function<void(TObject* sender, TProgressStage stage, std::uint8_t percentDone,
                        bool redrawNow, const win::RECT& r, const AnsiString& msg)>;
 
+// The library's own listener of a graphic: the picture that holds it. It hears of every change
+// and progress step before the graphic's OnChange and OnProgress, which are the program's own,
+// so assigning those never unhooks the picture.
+class TGraphicOwner {
+ public:
+  virtual void GraphicChanged(TGraphic& graphic) = 0;
+  virtual void GraphicProgress(TGraphic& graphic, TObject* sender, TProgressStage stage,
+                               std::uint8_t percentDone, bool redrawNow, const win::RECT& r,
+                               const AnsiString& msg) = 0;
+
+ protected:
+  ~TGraphicOwner() = default;
+};
+
 // A class reference: what a registry stores to create instances of a graphic class by name or
 // extension, and to tell whether one class inherits from another.
 struct TGraphicClass {
@@ -45,7 +59,8 @@ class TGraphic : public TPersistent {
   // Assignment: the base asks the source to copy itself here (CopyTo); none fails with "nil".
   void CopyFrom(const TPersistent* source) override;
 
-  // Sets Modified and fires OnChange.
+  // Sets Modified, tells the owner, then fires OnChange (unless the owner's reaction destroyed
+  // this graphic).
   virtual void NotifyChange();
   virtual void DrawInto(TCanvas& canvas, const win::RECT& rect) = 0;
   // Both empty: equal; one empty: unequal; other class: unequal; else the stored data compared
@@ -81,12 +96,17 @@ class TGraphic : public TPersistent {
   bool PaletteModified() const { return paletteModified_; }
   void SetPaletteModified(bool value) { paletteModified_ = value; }
 
+  // The program's events; the library never assigns them.
   TNotifyEvent OnChange;
   TProgressEvent OnProgress;
 
+  // The library's wiring: the one owner that follows this graphic (none: nullptr).
+  TGraphicOwner* Owner() const { return owner_; }
+  void SetOwner(TGraphicOwner* owner) { owner_ = owner; }
+
  protected:
-  TGraphic() = default;
-  // Fires OnProgress with this graphic as sender.
+  TGraphic();
+  // Tells the owner, then fires OnProgress with sender.
   void Progress(TObject* sender, TProgressStage stage, std::uint8_t percentDone, bool redrawNow,
                 const win::RECT& r, const AnsiString& msg);
   // Sets Transparent without a change notification (for assignment).
@@ -96,4 +116,5 @@ class TGraphic : public TPersistent {
   bool modified_ = false;
   bool transparent_ = false;
   bool paletteModified_ = false;
+  TGraphicOwner* owner_ = nullptr;
 };

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "imaging/canvas.h"
+#include "imaging/gdi_guards.h"
 #include "runtime/exceptions.h"
 #include "runtime/strings.h"
 
@@ -314,15 +315,13 @@ void TIcon::DrawInto(TCanvas& canvas, const win::RECT& rect) {
   win::BITMAPINFO info{};
   info.bmiHeader = {sizeof(win::BITMAPINFOHEADER), dw, -dh, 1, 32, win::BI_RGB, 0, 0, 0, 0, 0};
   void* bits = nullptr;
-  win::HBITMAP section =
-      win::CreateDIBSection(target, &info, win::DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (section == nullptr) RaiseOutOfResources();
-  win::HDC memory = win::CreateCompatibleDC(target);
-  if (memory == nullptr) {
-    win::DeleteObject(section);
-    RaiseOutOfResources();
-  }
-  win::HGDIOBJ old = win::SelectObject(memory, section);
+  const guard::GdiObject<win::HBITMAP> section(
+      win::CreateDIBSection(target, &info, win::DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!section) RaiseOutOfResources();
+  const guard::MemoryDC memoryDC(target);
+  const win::HDC memory = memoryDC.Get();
+  const guard::SelectedObject selected(memory, section.Get());
+  selected.Require();
   win::BitBlt(memory, 0, 0, dw, dh, target, left, top, win::SRCCOPY);
   win::GdiFlush();
   auto* out = static_cast<std::uint32_t*>(bits);
@@ -342,9 +341,6 @@ void TIcon::DrawInto(TCanvas& canvas, const win::RECT& rect) {
     }
   }
   win::BitBlt(target, left, top, dw, dh, memory, 0, 0, win::SRCCOPY);
-  win::SelectObject(memory, old);
-  win::DeleteDC(memory);
-  win::DeleteObject(section);
 }
 
 void TIcon::ReadFromStream(TStream& stream) {

@@ -3,13 +3,10 @@
 #include "imaging/canvas.h"
 #include "imaging/icon.h"
 #include "imaging/metafile.h"
+#include "runtime/scope.h"
 
 TImageView::TImageView(ImageViewHost& host) : host_(host) {
-  picture_.OnChange = [this](TObject*) { PictureChanged(); };
-  picture_.OnProgress = [this](TObject* sender, TProgressStage stage, std::uint8_t percentDone,
-                               bool redrawNow, const win::RECT& r, const AnsiString& msg) {
-    Progress(sender, stage, percentDone, redrawNow, r, msg);
-  };
+  picture_.SetOwner(this);
 }
 
 void TImageView::SetAutoSize(bool value) {
@@ -85,15 +82,9 @@ win::RECT TImageView::DestRect() const {
 }
 
 void TImageView::Paint(TCanvas& canvas) {
-  const bool saved = drawing_;
-  drawing_ = true;
-  try {
-    canvas.StretchDraw(DestRect(), picture_.Graphic());
-  } catch (...) {
-    drawing_ = saved;
-    throw;
-  }
-  drawing_ = saved;
+  // Changes the graphic reports while it draws repaint nothing.
+  const TRestore<bool> restore(drawing_, true);
+  canvas.StretchDraw(DestRect(), picture_.Graphic());
 }
 
 bool TImageView::CanAutoSize(TAlign align, int& newWidth, int& newHeight) const {
@@ -135,8 +126,9 @@ void TImageView::PictureChanged() {
   if (!drawing_) host_.Invalidate();
 }
 
-void TImageView::Progress(TObject* sender, TProgressStage stage, std::uint8_t percentDone,
-                          bool redrawNow, const win::RECT& r, const AnsiString& msg) {
+void TImageView::PictureProgress(TPicture&, TObject* sender, TProgressStage stage,
+                                 std::uint8_t percentDone, bool redrawNow, const win::RECT& r,
+                                 const AnsiString& msg) {
   if (incrementalDisplay_ && redrawNow) {
     DoPaletteChange();
     host_.Repaint();

@@ -37,7 +37,7 @@ class ImageViewHost {
 // How the control is aligned in its parent, for automatic sizing.
 enum class TAlign : std::uint8_t { alNone, alTop, alBottom, alLeft, alRight, alClient };
 
-class TImageView {
+class TImageView : private TPictureOwner {
  public:
   // A new view's size.
   static constexpr int kDefaultSize = 105;
@@ -80,10 +80,12 @@ class TImageView {
   TProgressEvent OnProgress;
 
  private:
-  // Run whenever the picture changes.
+  // Run whenever the picture changes (the view is its picture's owner).
+  void PictureChanged(TPicture&) override { PictureChanged(); }
   void PictureChanged();
-  void Progress(TObject* sender, TProgressStage stage, std::uint8_t percentDone, bool redrawNow,
-                const win::RECT& r, const AnsiString& msg);
+  void PictureProgress(TPicture& picture, TObject* sender, TProgressStage stage,
+                       std::uint8_t percentDone, bool redrawNow, const win::RECT& r,
+                       const AnsiString& msg) override;
   // Announces a new palette of the graphic; true when one was announced.
   bool DoPaletteChange();
 

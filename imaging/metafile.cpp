@@ -4,6 +4,7 @@
 
 #include "imaging/bitmap.h"
 #include "imaging/canvas.h"
+#include "imaging/gdi_guards.h"
 #include "platform/gdi/metafile.h"
 #include "platform/user/clipboard.h"
 #include "runtime/exceptions.h"
@@ -73,11 +74,11 @@ void ReferenceDevice(const Data& data, win::SIZEL& pixels, win::SIZEL& millimete
   pixels = data.device;
   millimeters = data.millimeters;
   if (pixels.cx > 0 && pixels.cy > 0 && millimeters.cx > 0 && millimeters.cy > 0) return;
-  win::HDC screen = win::GetDC(nullptr);
+  const guard::ScreenDC screenDC;
+  const win::HDC screen = screenDC.Get();
   pixels = {win::GetDeviceCaps(screen, win::HORZRES), win::GetDeviceCaps(screen, win::VERTRES)};
   millimeters = {win::GetDeviceCaps(screen, win::HORZSIZE),
                  win::GetDeviceCaps(screen, win::VERTSIZE)};
-  win::ReleaseDC(nullptr, screen);
   if (millimeters.cx <= 0 || millimeters.cy <= 0) {
     // 96 pixels per inch.
     millimeters = {MulDiv(pixels.cx, 254, 960), MulDiv(pixels.cy, 254, 960)};
@@ -304,6 +305,9 @@ void TMetafile::WriteToClipboard(std::uint16_t& format, win::HANDLE& data, win::
   data = nullptr;
   palette = nullptr;
   if (!data_) return;
+  // The palette copy first: it is deleted again if the data cannot be made, and nothing is
+  // left to free when the copy itself fails.
+  guard::GdiObject<win::HPALETTE> paletteCopy(CopyPalette(palette_));
   TMemoryStream stream;
   WriteToStream(stream);
   if (data_->enhanced) {
@@ -326,11 +330,5 @@ void TMetafile::WriteToClipboard(std::uint16_t& format, win::HANDLE& data, win::
     data = memory;
     format = win::CF_METAFILEPICT;
   }
-  try {
-    palette = CopyPalette(palette_);
-  } catch (...) {
-    win::FreeClipboardData(format, data);
-    data = nullptr;
-    throw;
-  }
+  palette = paletteCopy.Release();
 }

@@ -8,6 +8,7 @@
 #include "imaging/metafile.h"
 #include "platform/user/clipboard.h"
 #include "runtime/exceptions.h"
+#include "runtime/gui_thread.h"
 #include "runtime/strings.h"
 
 namespace {
@@ -111,6 +112,7 @@ AnsiString FilterText(const TGraphicClass& graphicClass) {
 // --- TPicture -------------------------------------------------------------------------------
 
 TPicture::TPicture() {
+  AssertGuiThread();
   // The first picture creates the registry, as a registration would.
   FileFormats();
 }
@@ -131,18 +133,19 @@ std::unique_ptr<TGraphic> TPicture::NewGraphic(const TGraphicClass& graphicClass
   return graphicClass.create();
 }
 
-void TPicture::WireProgress(TGraphic& graphic) {
-  graphic.OnProgress = [this](TObject* sender, TProgressStage stage, std::uint8_t percentDone,
-                              bool redrawNow, const win::RECT& r, const AnsiString& msg) {
-    Progress(sender, stage, percentDone, redrawNow, r, msg);
-  };
+void TPicture::GraphicChanged(TGraphic& graphic) {
+  // A graphic still being read reports progress only; the picture changes when it is installed.
+  if (&graphic == graphic_.get()) Changed(this);
+}
+
+void TPicture::GraphicProgress(TGraphic&, TObject* sender, TProgressStage stage,
+                               std::uint8_t percentDone, bool redrawNow, const win::RECT& r,
+                               const AnsiString& msg) {
+  Progress(sender, stage, percentDone, redrawNow, r, msg);
 }
 
 void TPicture::Install(std::unique_ptr<TGraphic> graphic) {
-  if (graphic) {
-    WireProgress(*graphic);
-    graphic->OnChange = [this](TObject*) { Changed(this); };
-  }
+  if (graphic) graphic->SetOwner(this);
   graphic_ = std::move(graphic);
   Changed(this);
 }
@@ -188,7 +191,7 @@ void TPicture::ReadFromFile(const AnsiString& fileName) {
   if (graphicClass == nullptr)
     throw EInvalidGraphic(Format(strings::kUnknownExtension, extension.c_str()));
   std::unique_ptr<TGraphic> graphic = NewGraphic(*graphicClass);
-  WireProgress(*graphic);
+  graphic->SetOwner(this);
   graphic->ReadFromFile(fileName);
   Install(std::move(graphic));
 }
@@ -201,7 +204,7 @@ void TPicture::ReadFromClipboard(std::uint16_t format, win::HANDLE data, win::HP
   const TGraphicClass* graphicClass = ClipboardFormats().FindFormat(format);
   if (graphicClass == nullptr) throw EInvalidGraphic(strings::kUnknownClipboardFormat);
   std::unique_ptr<TGraphic> graphic = NewGraphic(*graphicClass);
-  WireProgress(*graphic);
+  graphic->SetOwner(this);
   graphic->ReadFromClipboard(format, data, palette);
   Install(std::move(graphic));
 }
@@ -266,10 +269,15 @@ void TPicture::UnregisterGraphicClass(const TGraphicClass& graphicClass) {
 }
 
 void TPicture::Changed(TObject*) {
-  if (OnChange) OnChange(this);
+  TDestroyGuard guard(*this);
+  if (owner_ != nullptr) owner_->PictureChanged(*this);
+  if (!guard.Destroyed() && OnChange) OnChange(this);
 }
 
 void TPicture::Progress(TObject* sender, TProgressStage stage, std::uint8_t percentDone,
                         bool redrawNow, const win::RECT& r, const AnsiString& msg) {
-  if (OnProgress) OnProgress(sender, stage, percentDone, redrawNow, r, msg);
+  TDestroyGuard guard(*this);
+  if (owner_ != nullptr)
+    owner_->PictureProgress(*this, sender, stage, percentDone, redrawNow, r, msg);
+  if (!guard.Destroyed() && OnProgress) OnProgress(sender, stage, percentDone, redrawNow, r, msg);
 }

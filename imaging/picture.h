@@ -70,7 +70,23 @@ TClipboardFormats& ClipboardFormats();
 // entry of every pattern first, then one entry per extension, newest registration first.
 AnsiString FilterText(const TGraphicClass& graphicClass);
 
-class TPicture : public TPersistent {
+class TPicture;
+
+// The library's own listener of a picture: the view that shows it. It hears of changes and of
+// the graphic's progress before the picture's OnChange and OnProgress, which are the
+// program's own.
+class TPictureOwner {
+ public:
+  virtual void PictureChanged(TPicture& picture) = 0;
+  virtual void PictureProgress(TPicture& picture, TObject* sender, TProgressStage stage,
+                               std::uint8_t percentDone, bool redrawNow, const win::RECT& r,
+                               const AnsiString& msg) = 0;
+
+ protected:
+  ~TPictureOwner() = default;
+};
+
+class TPicture : public TPersistent, private TGraphicOwner {
  public:
   TPicture();
   ~TPicture() override;
@@ -117,10 +133,13 @@ class TPicture : public TPersistent {
   // Removes graphicClass and every class inheriting from it from both registries.
   static void UnregisterGraphicClass(const TGraphicClass& graphicClass);
 
-  // Called with the picture after every change of its graphic.
+  // The program's events, fired after the owner heard of the same: called with the picture
+  // after every change of its graphic, and the graphic's progress with the graphic as sender.
   TNotifyEvent OnChange;
-  // Forwarded from the graphic, with the graphic as sender.
   TProgressEvent OnProgress;
+
+  // The library's wiring: the view that follows this picture (none: nullptr).
+  void SetOwner(TPictureOwner* owner) { owner_ = owner; }
 
  protected:
   virtual void Changed(TObject* sender);
@@ -129,10 +148,15 @@ class TPicture : public TPersistent {
 
  private:
   std::unique_ptr<TGraphic> NewGraphic(const TGraphicClass& graphicClass);
-  void WireProgress(TGraphic& graphic);
+  // The picture follows its graphic through the graphic's owner link.
+  void GraphicChanged(TGraphic& graphic) override;
+  void GraphicProgress(TGraphic& graphic, TObject* sender, TProgressStage stage,
+                       std::uint8_t percentDone, bool redrawNow, const win::RECT& r,
+                       const AnsiString& msg) override;
   // Frees the old graphic, installs the new one (or none) with both notifications, and
   // announces the change once.
   void Install(std::unique_ptr<TGraphic> graphic);
 
   std::unique_ptr<TGraphic> graphic_;
+  TPictureOwner* owner_ = nullptr;
 };

@@ -3,6 +3,11 @@
 #include "runtime/exceptions.h"
 #include "runtime/strings.h"
 
+TObject::~TObject() {
+  for (TDestroyGuard* guard = guards_; guard != nullptr; guard = guard->next_)
+    guard->object_ = nullptr;
+}
+
 void TPersistent::CopyFrom(const TPersistent* source) {
   if (source == nullptr) AssignError(nullptr);
   source->CopyTo(this);

@@ -7,15 +7,44 @@
 
 #include "runtime/ansi_string.h"
 
+class TDestroyGuard;
+
 class TObject {
  public:
-  virtual ~TObject() = default;
+  virtual ~TObject();
   virtual const char* ClassName() const { return "TObject"; }
 
  protected:
   TObject() = default;
-  TObject(const TObject&) = default;
-  TObject& operator=(const TObject&) = default;
+  // A copy is a new object: the guards watching the original stay with it.
+  TObject(const TObject&) {}
+  TObject& operator=(const TObject&) { return *this; }
+
+ private:
+  friend class TDestroyGuard;
+  TDestroyGuard* guards_ = nullptr;
+};
+
+// Watches an object across a call into an event handler, which may destroy the object that
+// fired it: code that goes on afterwards first asks Destroyed(). Guards live on the stack and
+// nest; an object destroyed under several of them marks them all.
+class TDestroyGuard {
+ public:
+  explicit TDestroyGuard(TObject& object) : object_(&object), next_(object.guards_) {
+    object.guards_ = this;
+  }
+  ~TDestroyGuard() {
+    if (object_ != nullptr) object_->guards_ = next_;
+  }
+  TDestroyGuard(const TDestroyGuard&) = delete;
+  TDestroyGuard& operator=(const TDestroyGuard&) = delete;
+
+  bool Destroyed() const { return object_ == nullptr; }
+
+ private:
+  friend class TObject;
+  TObject* object_;
+  TDestroyGuard* next_;
 };
 
 class TPersistent : public TObject {

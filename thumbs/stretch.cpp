@@ -25,7 +25,8 @@ void StretchWithFrame(TBitmap& target, TBitmap& source, std::int32_t frame) {
   TCanvas& canvas = target.Canvas();
   const win::HDC dc = canvas.Handle();
   win::SetStretchBltMode(dc, win::HALFTONE);
-  const win::HDC from = source.Canvas().Handle();
+  // Reading the source makes no private copy of pixels it shares with a decoded picture.
+  const win::HDC from = source.Canvas().HandleForReading();
   win::StretchBlt(dc, 0, 0, target.Width(), target.Height(), from, 0, 0, source.Width(),
                   source.Height(), win::SRCCOPY);
   if (frame < 0) return;

@@ -49,7 +49,7 @@ TEST_F(BitmapTest, WidthAloneMakesNoImageThenHeightMakesWhiteScreenBitmap) {
   EXPECT_TRUE(bitmap.HandleAllocated());
   EXPECT_FALSE(bitmap.IsEmpty());
   EXPECT_EQ(bitmap.StorageKind(), TBitmapStorageKind::DeviceDependent);
-  EXPECT_EQ(bitmap.Image().dib.dsBm.bmBitsPixel, 32);  // the screen's format
+  EXPECT_EQ(bitmap.Image().Description().dsBm.bmBitsPixel, 32);  // the screen's format
   for (const Rgb& c : Read24(bitmap)) ASSERT_EQ(c, kWhite);
 }
 
@@ -219,7 +219,7 @@ TEST_F(BitmapTest, CopyFromNoneEmptiesAndOtherClassesFail) {
 TEST_F(BitmapTest, RowPointerOnBottomUpImage) {
   TBitmap bitmap;
   MakeCoded24(bitmap, 4, 3);
-  ASSERT_GT(bitmap.Image().dib.dsBmih.biHeight, 0);  // bottom-up
+  ASSERT_GT(bitmap.Image().Description().dsBmih.biHeight, 0);  // bottom-up
   std::uint8_t* top = bitmap.RowPointer(0);
   std::uint8_t* bottom = bitmap.RowPointer(2);
   EXPECT_GT(top, bottom);
@@ -284,7 +284,7 @@ TEST_P(BitmapDepthTest, DepthOnEmptyBitmapThenSizesMakesWhiteBottomUpDib) {
   bitmap.SetHeight(4);
   EXPECT_FALSE(bitmap.IsEmpty());
   EXPECT_EQ(bitmap.ColorDepth(), c.depth);
-  const win::DIBSECTION& dib = bitmap.Image().dib;
+  const win::DIBSECTION& dib = bitmap.Image().Description();
   EXPECT_NE(dib.dsBm.bmBits, nullptr);
   EXPECT_EQ(dib.dsBmih.biBitCount, c.bitCount);
   EXPECT_EQ(dib.dsBmih.biCompression, c.compression);
@@ -350,7 +350,7 @@ TEST_F(BitmapTest, SixteenBitScreenTruncatesAndWidensByReplication) {
   TBitmap bitmap;
   bitmap.SetWidth(1);
   bitmap.SetHeight(1);
-  ASSERT_EQ(bitmap.Image().dib.dsBm.bmBitsPixel, 16);
+  ASSERT_EQ(bitmap.Image().Description().dsBm.bmBitsPixel, 16);
   bitmap.Canvas().SetPixels(0, 0, win::RGB(0xFF, 0x87, 0x4B));
   // 5-6-5 truncation: 0xFF -> 31, 0x87 -> 33, 0x4B -> 9; widened by repeating the high bits.
   const auto pixels = Read24(bitmap);
@@ -367,7 +367,7 @@ TEST_F(BitmapTest, PaletteScreenGetsAHalftonePaletteForDeeperImages) {
   MakeCoded24(onPaletteScreen, 2, 2);
   win::HPALETTE palette = onPaletteScreen.Palette();
   ASSERT_NE(palette, nullptr);
-  EXPECT_TRUE(onPaletteScreen.Image().halftone);
+  EXPECT_TRUE(onPaletteScreen.Image().Halftone());
   win::WORD entries = 0;
   win::GetObjectA(palette, sizeof entries, &entries);
   EXPECT_EQ(entries, 256);
@@ -375,7 +375,7 @@ TEST_F(BitmapTest, PaletteScreenGetsAHalftonePaletteForDeeperImages) {
   TBitmap screenBitmap;
   screenBitmap.SetWidth(3);
   screenBitmap.SetHeight(2);
-  EXPECT_EQ(screenBitmap.Image().dib.dsBm.bmBitsPixel, 8);
+  EXPECT_EQ(screenBitmap.Image().Description().dsBm.bmBitsPixel, 8);
   EXPECT_EQ(screenBitmap.Palette(), nullptr);  // not deeper than the screen
   for (const Rgb& c : Read24(screenBitmap)) ASSERT_EQ(c, kWhite);
 }

@@ -343,7 +343,7 @@ TEST_F(BmpTest, CoreHeaderIsWrittenBackAsACoreHeaderWithThreeByteEntries) {
     const Bytes data = bmp.Data();
     TBitmap bitmap;
     ReadBytes(bitmap, data);
-    EXPECT_TRUE(bitmap.Image().os2Format);
+    EXPECT_TRUE(bitmap.Image().OS2Format());
     EXPECT_EQ(bitmap.Width(), 9);
     if (bits <= 8) {
       EXPECT_EQ(Read24(bitmap)[1], bmp.table[1]);

@@ -125,7 +125,7 @@ TEST_P(StretchWithFrameTest, SixteenBitScreenKeepsTruncated565Values) {
   const int W = target.Width();
   const int H = target.Height();
   ASSERT_GT(H, 0);
-  ASSERT_EQ(target.Image().dib.dsBm.bmBitsPixel, 16);
+  ASSERT_EQ(target.Image().Description().dsBm.bmBitsPixel, 16);
   const auto pixels = Read24(target);
   for (int y = 0; y < H; ++y)
     for (int x = 0; x < W; ++x) {
