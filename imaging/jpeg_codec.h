@@ -46,10 +46,11 @@ inline constexpr std::uint32_t kProgressInterval = 500;
 int ReleaseSixCode(int libraryCode);
 
 // Data with more scans than this is refused while it is read (EJPEG "JPEG image has too many
-// scans (more than %d)"). A simple progression has 10 scans and the finest progressions
-// encoders write stay under 100; forged files repeat scans by the thousand, each one a pass
-// over the whole picture.
-inline constexpr int kMaxScans = 500;
+// scans (more than %d)"). A simple progression has 10 scans and the most finely split ones
+// that encoders write a few dozen; forged files repeat scans by the thousand, and each one
+// costs a pass over the whole picture (tens of milliseconds for a large one), so the limit is
+// what bounds the time.
+inline constexpr int kMaxScans = 100;
 
 // The budget, in bytes, of one decode: the decoded picture's pixels and the library's working
 // memory together. 2^31 - 1 (what a 32-bit process can address) or a quarter of physical

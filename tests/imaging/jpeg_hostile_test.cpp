@@ -40,7 +40,7 @@ std::string FailureOf(F&& f) {
 TEST(JpegScans, LimitIsReachedWhileTheDataIsRead) {
   ScratchDir dir;
   const Bytes base = Cjpeg(dir, PhotoLike(16, 16), "-quality 90 -grayscale -progressive");
-  const std::string refused = "EJPEG: JPEG image has too many scans (more than 500)";
+  const std::string refused = "EJPEG: JPEG image has too many scans (more than 100)";
   struct {
     int scans;
     bool showScans;
@@ -122,7 +122,7 @@ TEST_F(JpegRegression, HostileFilesAreRefusedAtOnceWithTheirReason) {
       // warns), as the forged file that took 50 s and 1.3 GB repeated them 5010 times over a
       // large picture.
       {"scan_bomb_1000_scans_16x16.jpg", 0, 16, 16,
-       "EJPEG: JPEG image has too many scans (more than 500)"},
+       "EJPEG: JPEG image has too many scans (more than 100)"},
       // 606 bytes claiming 26000 x 26000 at 4:2:0, progressive. With the largest budget, the
       // picture (2.03 GB) and the coefficients (2.03 GB) each fit it, so the budget has to be
       // one: two budgets let the decode reach 4 GB.
