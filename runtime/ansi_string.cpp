@@ -55,7 +55,9 @@ std::size_t ExtensionDot(const AnsiString& path) {
 
 }  // namespace
 
-AnsiString ExtractFilePath(const AnsiString& path) { return path.substr(0, NameStart(path)); }
+AnsiString ExtractFilePath(const AnsiString& path) {
+  return path.substr(0, NameStart(path));
+}
 
 AnsiString ExtractFileDir(const AnsiString& path) {
   std::size_t end = NameStart(path);
@@ -65,7 +67,9 @@ AnsiString ExtractFileDir(const AnsiString& path) {
   return path.substr(0, end);
 }
 
-AnsiString ExtractFileName(const AnsiString& path) { return path.substr(NameStart(path)); }
+AnsiString ExtractFileName(const AnsiString& path) {
+  return path.substr(NameStart(path));
+}
 
 AnsiString ExtractFileExt(const AnsiString& path) {
   const std::size_t dot = ExtensionDot(path);
@@ -126,7 +130,8 @@ std::optional<std::int32_t> TryStrToInt(const AnsiString& s) {
   if (i < s.size() && (s[i] == '$' || s[i] == 'x' || s[i] == 'X')) {
     base = 16;
     ++i;
-  } else if (i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
+  } else if (i + 1 < s.size() && s[i] == '0' && s[i + 1] == 'x') {
+    // Only the lower-case "0x" prefix: "0X10" is not an integer.
     base = 16;
     i += 2;
   }
@@ -149,8 +154,8 @@ std::optional<std::int32_t> TryStrToInt(const AnsiString& s) {
     value = value * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digit);
     if (value > limit) return std::nullopt;
   }
-  const auto signedValue = negative ? -static_cast<std::int64_t>(value)
-                                    : static_cast<std::int64_t>(value);
+  const auto signedValue =
+      negative ? -static_cast<std::int64_t>(value) : static_cast<std::int64_t>(value);
   return static_cast<std::int32_t>(signedValue);
 }
 
@@ -159,7 +164,9 @@ std::int32_t StrToInt(const AnsiString& s) {
   throw EConvertError(Format(strings::kInvalidInteger, s.c_str()));
 }
 
-AnsiString IntToStr(std::int64_t value) { return std::to_string(value); }
+AnsiString IntToStr(std::int64_t value) {
+  return std::to_string(value);
+}
 
 AnsiString ApplicationTitleFrom(const AnsiString& programPath) {
   const AnsiString name = ExtractFileName(programPath);

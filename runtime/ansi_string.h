@@ -14,7 +14,9 @@ using AnsiString = std::string;
 AnsiString Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // True when the byte starts a double-byte character of code page 936.
-inline bool IsLeadByte(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
+inline bool IsLeadByte(unsigned char b) {
+  return b >= 0x81 && b <= 0xFE;
+}
 
 // Index of the last byte of s that is one of the single-byte delimiters and not the second
 // byte of a double-byte character; npos when there is none.
@@ -38,7 +40,7 @@ AnsiString AnsiLowerCase(const AnsiString& s);
 AnsiString AnsiUpperCase(const AnsiString& s);
 
 // Integer parsing as the width box is read: leading blanks, an optional "+" or "-", then
-// decimal digits, or hexadecimal digits after "$", "x", "X" or "0x"/"0X"; nothing may follow
+// decimal digits, or hexadecimal digits after "$", "x", "X" or "0x" (not "0X"); nothing may follow
 // the digits; the value must fit a signed 32-bit integer.
 std::optional<std::int32_t> TryStrToInt(const AnsiString& s);
 // As TryStrToInt; raises EConvertError "'%s' is not a valid integer value" on failure.

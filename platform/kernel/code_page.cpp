@@ -3,6 +3,7 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <string_view>
 
 #include "platform/kernel/internal.h"
 #include "platform/kernel/kernel.h"
@@ -64,6 +65,72 @@ std::optional<std::string> Utf8ToAnsi(const std::string& utf8) {
   return converter.Convert(utf8);
 }
 
+namespace {
+
+// Windows refuses these in names; on the host they are ordinary. "/" cannot occur in a host
+// name, so it needs no stand-in.
+constexpr std::string_view kForbidden = "\\:*?\"<>|";
+constexpr char32_t kStandInBase = 0xF000;
+
+bool IsForbidden(char c) {
+  return kForbidden.find(c) != std::string_view::npos;
+}
+
+// The three UTF-8 bytes of the stand-in for a forbidden character.
+std::string StandIn(char c) {
+  const char32_t cp = kStandInBase + static_cast<unsigned char>(c);
+  return {static_cast<char>(0xE0 | (cp >> 12)), static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
+          static_cast<char>(0x80 | (cp & 0x3F))};
+}
+
+// The forbidden character whose stand-in starts at s[i], or 0.
+char StandInAt(std::string_view s, std::size_t i) {
+  if (i + 2 >= s.size() || static_cast<unsigned char>(s[i]) != 0xEF) return 0;
+  const auto b1 = static_cast<unsigned char>(s[i + 1]);
+  const auto b2 = static_cast<unsigned char>(s[i + 2]);
+  if ((b1 & 0xC0) != 0x80 || (b2 & 0xC0) != 0x80) return 0;
+  const char32_t cp = 0xF000 | ((b1 & 0x3Fu) << 6) | (b2 & 0x3Fu);
+  if (cp < kStandInBase || cp >= kStandInBase + 0x80) return 0;
+  const char c = static_cast<char>(cp - kStandInBase);
+  return IsForbidden(c) ? c : 0;
+}
+
+}  // namespace
+
+std::optional<std::string> HostNameToAnsi(const std::string& hostName) {
+  std::string mapped;
+  mapped.reserve(hostName.size());
+  for (std::size_t i = 0; i < hostName.size(); ++i) {
+    // A stand-in already in the host name would read back as the character it stands for,
+    // which names another file.
+    if (StandInAt(hostName, i) != 0) return std::nullopt;
+    // Forbidden characters are ASCII, so they are never part of a multi-byte sequence.
+    if (IsForbidden(hostName[i])) {
+      mapped += StandIn(hostName[i]);
+    } else {
+      mapped += hostName[i];
+    }
+  }
+  return Utf8ToAnsi(mapped);
+}
+
+std::optional<std::string> AnsiNameToHost(const std::string& ansiName) {
+  const auto utf8 = AnsiToUtf8(ansiName);
+  if (!utf8) return std::nullopt;
+  std::string host;
+  host.reserve(utf8->size());
+  for (std::size_t i = 0; i < utf8->size(); ++i) {
+    if (IsForbidden((*utf8)[i])) return std::nullopt;  // Windows refuses the name itself
+    if (const char c = StandInAt(*utf8, i)) {
+      host += c;
+      i += 2;
+    } else {
+      host += (*utf8)[i];
+    }
+  }
+  return host;
+}
+
 bool IsDBCSLeadByte(BYTE b) {
   return b >= 0x81 && b <= 0xFE;
 }
@@ -79,13 +146,6 @@ std::size_t CharLength(const std::string& s, std::size_t i) {
     return 4;
   }
   return 2;
-}
-
-bool HasBackslash(const std::string& ansi) {
-  for (std::size_t i = 0; i < ansi.size(); i += CharLength(ansi, i)) {
-    if (ansi[i] == '\\') return true;
-  }
-  return false;
 }
 
 bool AnsiEqualNoCase(const std::string& a, const std::string& b) {

@@ -1,16 +1,19 @@
 // Files with Windows semantics over POSIX: open and create dispositions, share modes,
 // attributes, delete, folders and moves. Files created with CREATE_ALWAYS or CREATE_NEW are
-// written into a hidden temporary file beside the target and renamed over it on close, so
-// a failed write never leaves a broken file nor destroys the file it was to replace.
+// written into a temporary file in the target's folder and put in place on close, so a
+// failed write never leaves a broken file nor destroys the file it was to replace.
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <stdio.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -85,6 +88,122 @@ InodeKey KeyOf(const struct stat& st) {
   return {st.st_dev, st.st_ino};
 }
 
+// --- Files being written -------------------------------------------------------------------
+// A created file is written into an unnamed inode of the target's folder (O_TMPFILE) and
+// linked into place when complete, so even a process killed mid-write leaves nothing behind.
+// Where the file system has no unnamed files (or /proc is missing, so the inode could not be
+// linked) a hidden named file beside the target stands in.
+
+std::atomic<bool> unnamedTemporaryFiles{true};
+
+// ".<name>.suotu-XXXXXX" beside the target, the name shortened (at a character boundary) if
+// the whole would exceed the host's name limit.
+std::string TempTemplate(const std::string& target) {
+  constexpr std::size_t kNameMax = 255;
+  constexpr char kSuffix[] = ".suotu-XXXXXX";
+  std::string name = detail::HostBaseName(target);
+  const std::size_t room = kNameMax - 1 - (sizeof kSuffix - 1);
+  if (name.size() > room) {
+    std::size_t cut = room;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+    name.resize(cut);
+  }
+  const std::string folder = detail::HostDirName(target);
+  return (folder == "/" ? std::string("/") : folder + "/") + "." + name + kSuffix;
+}
+
+// The template with its X's replaced by random letters and digits.
+std::string RandomTempName(const std::string& target) {
+  static constexpr char kAlphabet[] =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  std::string name = TempTemplate(target);
+  unsigned char noise[6];
+  if (getrandom(noise, sizeof noise, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof noise)) {
+    const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
+    for (std::size_t i = 0; i < sizeof noise; ++i) {
+      noise[i] = static_cast<unsigned char>(ticks >> (8 * i)) ^ static_cast<unsigned char>(i * 37);
+    }
+  }
+  for (std::size_t i = 0; i < sizeof noise; ++i) {
+    name[name.size() - sizeof noise + i] = kAlphabet[noise[i] % (sizeof kAlphabet - 1)];
+  }
+  return name;
+}
+
+std::string ProcFdPath(int fd) {
+  return "/proc/self/fd/" + std::to_string(fd);
+}
+
+// A temporary file for `target` with the given mode: its descriptor, and its name when it is
+// a named one ("" for an unnamed inode). Returns an errno value on failure.
+int OpenTemporary(const std::string& target, mode_t mode, int& fd, std::string& name) {
+  name.clear();
+  if (unnamedTemporaryFiles.load(std::memory_order_relaxed)) {
+    fd = open(detail::HostDirName(target).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+      if (access(ProcFdPath(fd).c_str(), F_OK) == 0) {
+        fchmod(fd, mode);
+        return 0;
+      }
+      close(fd);
+    }
+  }
+  name = TempTemplate(target);
+  fd = mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) {
+    const int err = errno;
+    name.clear();
+    return err == ENOENT ? ENOTDIR : err;
+  }
+  fchmod(fd, mode);
+  return 0;
+}
+
+// Gives an unnamed inode the name `path`; EEXIST when the name is taken.
+int LinkUnnamed(int fd, const std::string& path) {
+  if (linkat(AT_FDCWD, ProcFdPath(fd).c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+    return 0;
+  }
+  const int err = errno;
+  // Without /proc the descriptor itself can be linked, given the privilege.
+  if (err == ENOENT && linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0) return 0;
+  return err;
+}
+
+// Puts a complete temporary file in place under `target`. Without `replace` an existing
+// target stays and the result is EEXIST. Returns 0 or an errno value; no named temporary
+// file is left either way.
+int PutInPlace(int fd, const std::string& tempName, const std::string& target, bool replace) {
+  if (tempName.empty()) {
+    if (!replace) return LinkUnnamed(fd, target);
+    // A link cannot replace a file: link under a fresh hidden name, then rename that over
+    // the target (the only moment a named file exists).
+    for (int attempt = 0; attempt < 16; ++attempt) {
+      const std::string name = RandomTempName(target);
+      const int err = LinkUnnamed(fd, name);
+      if (err == EEXIST) continue;
+      if (err != 0) return err;
+      if (rename(name.c_str(), target.c_str()) == 0) return 0;
+      const int renameErr = errno;
+      unlink(name.c_str());
+      return renameErr;
+    }
+    return EEXIST;
+  }
+  int err = 0;
+  if (replace) {
+    if (rename(tempName.c_str(), target.c_str()) != 0) err = errno;
+  } else if (renameat2(AT_FDCWD, tempName.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) !=
+             0) {
+    err = errno;
+    // Some file systems cannot refuse to replace in a rename; a link can.
+    if (err == EINVAL || err == ENOSYS)
+      err = link(tempName.c_str(), target.c_str()) == 0 ? 0 : errno;
+  }
+  unlink(tempName.c_str());  // already gone after a successful rename
+  return err;
+}
+
 // --- File objects --------------------------------------------------------------------------
 
 class FileObject : public detail::KernelObject {
@@ -92,7 +211,8 @@ class FileObject : public detail::KernelObject {
   int fd = -1;
   DWORD access = 0;
   std::string host;  // the file (or, while creating, the target)
-  std::string temp;  // the temporary file being written; empty when not creating
+  bool creating = false;
+  std::string temp;  // the named temporary file being written; "" for an unnamed one
   bool createNew = false;
   InodeKey key{};
   std::optional<InodeKey> replacedKey;  // the old target while creating over it
@@ -103,14 +223,11 @@ class FileObject : public detail::KernelObject {
     Unshare();
   }
 
-  BOOL Close() override { return temp.empty() ? CloseOpened() : Commit(); }
+  BOOL Close() override { return creating ? Commit() : CloseOpened(); }
 
   // Closes a file being created without putting it in place.
   BOOL Discard() {
-    close(fd);
-    fd = -1;
-    unlink(temp.c_str());
-    temp.clear();
+    DropTemporary();
     Unshare();
     return TRUE;
   }
@@ -131,38 +248,40 @@ class FileObject : public detail::KernelObject {
     return result == 0 || errno == EINTR ? TRUE : FailWithErrno(errno);
   }
 
-  // The data reaches the disk before the rename, so a crash leaves either the old file or
-  // the whole new one.
+  void DropTemporary() {
+    if (fd >= 0) close(fd);
+    fd = -1;
+    if (!temp.empty()) unlink(temp.c_str());
+    temp.clear();
+    creating = false;
+  }
+
+  // The data reaches the disk before the file is put in place, so a crash leaves either the
+  // old file or the whole new one.
   BOOL Commit() {
     const auto failed = [this](DWORD code) {
-      if (fd >= 0) close(fd);
-      fd = -1;
-      unlink(temp.c_str());
-      temp.clear();
+      DropTemporary();
       Unshare();
       return Fail(code);
     };
     if (fsync(fd) != 0 && errno != EINVAL && errno != EROFS) {
       return failed(ErrorFromErrno(errno));
     }
-    const int closed = close(fd);
-    fd = -1;
-    if (closed != 0 && errno != EINTR) return failed(ErrorFromErrno(errno));
-    if (createNew) {
-      // Another creator may have put a file there meanwhile; never replace it.
-      if (renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, host.c_str(), RENAME_NOREPLACE) != 0) {
-        if (errno != EINVAL && errno != ENOSYS) {
-          return failed(errno == EEXIST ? ERROR_FILE_EXISTS : ErrorFromErrno(errno));
-        }
-        if (link(temp.c_str(), host.c_str()) != 0) {
-          return failed(errno == EEXIST ? ERROR_FILE_EXISTS : ErrorFromErrno(errno));
-        }
-        unlink(temp.c_str());
-      }
-    } else if (rename(temp.c_str(), host.c_str()) != 0) {
-      return failed(errno == EISDIR ? ERROR_ACCESS_DENIED : ErrorFromErrno(errno));
+    if (!temp.empty()) {
+      // Some file systems report write errors only when the file is closed.
+      const int closed = close(fd);
+      fd = -1;
+      if (closed != 0 && errno != EINTR) return failed(ErrorFromErrno(errno));
     }
+    // CREATE_NEW: another creator may have put a file there meanwhile; never replace it.
+    const int err = PutInPlace(fd, temp, host, !createNew);
     temp.clear();
+    if (err != 0) {
+      return failed(err == EEXIST && createNew ? ERROR_FILE_EXISTS
+                    : err == EISDIR            ? ERROR_ACCESS_DENIED
+                                               : ErrorFromErrno(err));
+    }
+    DropTemporary();
     Unshare();
     return TRUE;
   }
@@ -183,20 +302,10 @@ bool ReadOnly(const struct stat& st) {
   return (st.st_mode & S_IWUSR) == 0;
 }
 
-// ".<name>.suotu-XXXXXX" beside the target, the name shortened (at a character boundary) if
-// the whole would exceed the host's name limit.
-std::string TempTemplate(const std::string& target) {
-  constexpr std::size_t kNameMax = 255;
-  constexpr char kSuffix[] = ".suotu-XXXXXX";
-  std::string name = detail::HostBaseName(target);
-  const std::size_t room = kNameMax - 1 - (sizeof kSuffix - 1);
-  if (name.size() > room) {
-    std::size_t cut = room;
-    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
-    name.resize(cut);
-  }
-  const std::string folder = detail::HostDirName(target);
-  return (folder == "/" ? std::string("/") : folder + "/") + "." + name + kSuffix;
+// Only regular files are opened for reading: a FIFO or a terminal would block the program
+// and a device has no end. A character device may still take writes (the null device).
+bool MayOpen(const struct stat& st, DWORD access) {
+  return S_ISREG(st.st_mode) || (S_ISCHR(st.st_mode) && !(access & GENERIC_READ));
 }
 
 int OpenFlags(DWORD access) {
@@ -223,7 +332,10 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode, void* 
       creationDisposition > kTruncateExisting) {
     return FailHandle(ERROR_INVALID_PARAMETER);
   }
-  const detail::Resolved r = detail::Resolve(fileName);
+  const bool creates = creationDisposition == CREATE_ALWAYS || creationDisposition == CREATE_NEW;
+  // A file being created takes its name as spelt; opening matches names without case.
+  const detail::Resolved r = detail::Resolve(
+      fileName, creates ? detail::LastName::kExactCase : detail::LastName::kAnyCase);
   if (r.lookup == Lookup::kBadName || r.lookup == Lookup::kFolderMissing) {
     return FailHandle(r.error);
   }
@@ -238,10 +350,10 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode, void* 
     }
   }
   const bool writes = desiredAccess & GENERIC_WRITE;
-  const bool creates = creationDisposition == CREATE_ALWAYS || creationDisposition == CREATE_NEW;
   if (exists) {
     if (creationDisposition == CREATE_NEW) return FailHandle(ERROR_FILE_EXISTS);
     if (S_ISDIR(st.st_mode)) return FailHandle(ERROR_ACCESS_DENIED);
+    if (!creates && !MayOpen(st, desiredAccess)) return FailHandle(ERROR_ACCESS_DENIED);
     if ((writes || creates || creationDisposition == kTruncateExisting) && ReadOnly(st)) {
       return FailHandle(ERROR_ACCESS_DENIED);
     }
@@ -261,13 +373,11 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode, void* 
   }
 
   if (creates) {
-    std::string path = TempTemplate(r.host);
-    const int fd = mkostemp(path.data(), O_CLOEXEC);
-    if (fd < 0) return FailHandleErrno(errno == ENOENT ? ENOTDIR : errno);
     // A new file gets the usual mode; a replaced one keeps its own.
-    fchmod(fd, exists ? (st.st_mode & 0777) : (0666 & ~CurrentUmask()));
-    file->fd = fd;
-    file->temp = path;
+    const mode_t mode = exists ? (st.st_mode & 0777) : (0666 & ~CurrentUmask());
+    const int err = OpenTemporary(r.host, mode, file->fd, file->temp);
+    if (err != 0) return FailHandleErrno(err);
+    file->creating = true;
     file->createNew = creationDisposition == CREATE_NEW;
     if (exists) {
       file->replacedKey = KeyOf(st);
@@ -275,12 +385,19 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode, void* 
     }
     shares.pending[r.host].push_back(entry);
   } else {
-    int flags = OpenFlags(desiredAccess) | O_CLOEXEC;
+    // Without blocking, so that something swapped in for the file since the check above
+    // (a FIFO waiting for a writer) is found by fstat instead of hanging the program.
+    int flags = OpenFlags(desiredAccess) | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
     if (!exists) flags |= O_CREAT | O_EXCL;
     if (creationDisposition == kTruncateExisting) flags |= O_TRUNC;
     const int fd = open(r.host.c_str(), flags, 0666);
     if (fd < 0) return FailHandleErrno(errno);
     file->fd = fd;
+    struct stat opened {};
+    if (fstat(fd, &opened) != 0 || !MayOpen(opened, desiredAccess)) {
+      return FailHandle(ERROR_ACCESS_DENIED);  // the object closes the descriptor
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   }
   struct stat opened {};
   fstat(file->fd, &opened);
@@ -387,13 +504,17 @@ BOOL DiscardFile(HANDLE file) {
   auto object = detail::UnregisterHandle(file);
   if (!object) return Fail(ERROR_INVALID_HANDLE);
   auto* f = dynamic_cast<FileObject*>(object.get());
-  if (f == nullptr || f->temp.empty()) return object->Close();
+  if (f == nullptr || !f->creating) return object->Close();
   return f->Discard();
 }
 
 // --- Names and folders ---------------------------------------------------------------------
 
 namespace detail {
+
+void UseUnnamedTemporaryFiles(bool use) {
+  unnamedTemporaryFiles.store(use, std::memory_order_relaxed);
+}
 
 bool MayDeleteOrRename(const struct stat& st) {
   ShareTable& t = Shares();
@@ -463,14 +584,12 @@ namespace {
 BOOL CopyThenDelete(const std::string& from, const std::string& to, const struct stat& st) {
   const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return FailWithErrno(errno);
-  std::string temp = TempTemplate(to);
-  const int out = mkostemp(temp.data(), O_CLOEXEC);
-  if (out < 0) {
-    const int err = errno;
+  int out = -1;
+  std::string temp;
+  if (const int err = OpenTemporary(to, st.st_mode & 0777, out, temp); err != 0) {
     close(in);
     return FailWithErrno(err);
   }
-  fchmod(out, st.st_mode & 0777);
   char buffer[65536];
   int err = 0;
   for (;;) {
@@ -492,9 +611,15 @@ BOOL CopyThenDelete(const std::string& from, const std::string& to, const struct
   }
   close(in);
   if (err == 0 && fsync(out) != 0 && errno != EINVAL) err = errno;
-  if (close(out) != 0 && err == 0 && errno != EINTR) err = errno;
-  if (err == 0 && link(temp.c_str(), to.c_str()) != 0) err = errno;
-  unlink(temp.c_str());
+  // A named copy is closed first (late write errors show there); an unnamed one needs its
+  // descriptor to be linked.
+  if (!temp.empty() && close(out) != 0 && err == 0 && errno != EINTR) err = errno;
+  if (err == 0) {
+    err = PutInPlace(out, temp, to, false);
+  } else if (!temp.empty()) {
+    unlink(temp.c_str());
+  }
+  if (temp.empty()) close(out);
   if (err != 0) return err == EEXIST ? Fail(ERROR_ALREADY_EXISTS) : FailWithErrno(err);
   if (unlink(from.c_str()) != 0) return FailWithErrno(errno);
   return TRUE;
@@ -513,7 +638,8 @@ BOOL MoveFileA(LPCSTR existing, LPCSTR newName) {
     // Only a change of case of the same name may land on an existing entry.
     if (to.host != from.host) return Fail(ERROR_ALREADY_EXISTS);
     const auto full = detail::MakeFullPath(newName);
-    const auto name = full && !full->parts.empty() ? AnsiToUtf8(full->parts.back()) : std::nullopt;
+    const auto name =
+        full && !full->parts.empty() ? AnsiNameToHost(full->parts.back()) : std::nullopt;
     if (!name) return Fail(ERROR_INVALID_NAME);
     target = detail::HostDirName(to.host) + "/" + *name;
     if (target == from.host) return TRUE;

@@ -38,8 +38,8 @@ bool NextMatch(FindObject& find, WIN32_FIND_DATAA* data) {
     const bool dots = hostName == "." || hostName == "..";
     if (dots && find.driveRoot) continue;
     // Names the code page cannot carry are skipped, never mangled.
-    const auto ansi = Utf8ToAnsi(hostName);
-    if (!ansi || ansi->size() >= MAX_PATH || detail::HasBackslash(*ansi)) continue;
+    const auto ansi = HostNameToAnsi(hostName);
+    if (!ansi || ansi->size() >= MAX_PATH) continue;
     if (!WildcardMatch(find.pattern, *ansi)) continue;
     struct stat st;
     if (fstatat(dirfd(find.dir), entry->d_name, &st, 0) != 0 &&

@@ -57,9 +57,6 @@ BOOL Fail(DWORD code);
 // Byte length of the code page 936 character starting at s[i] (1, 2 or 4 for the GB18030
 // four-byte form); never runs past the end.
 std::size_t CharLength(const std::string& s, std::size_t i);
-// True when the string holds a "\" character (not a double-byte trail byte): a host name
-// with one cannot be spelt in a Windows path.
-bool HasBackslash(const std::string& ansi);
 // Equal when ASCII letters are ignored for case; bytes of double-byte characters compare
 // exactly.
 bool AnsiEqualNoCase(const std::string& a, const std::string& b);
@@ -88,8 +85,11 @@ struct Resolved {
   std::string windows;
   bool isRoot = false;  // the path is a drive root
 };
-// Maps a Windows path to the host, matching missing components without case.
-Resolved Resolve(const std::string& windowsPath);
+// Maps a Windows path to the host, matching missing components without case. With kExactCase
+// the last component is taken as spelt: a file being created must not land on another file
+// whose name differs only in case.
+enum class LastName { kAnyCase, kExactCase };
+Resolved Resolve(const std::string& windowsPath, LastName lastName = LastName::kAnyCase);
 // Sets the lookup's error (file or path not found, invalid name, ...) and returns FALSE.
 BOOL FailLookup(const Resolved& r);
 
@@ -108,6 +108,10 @@ DWORD AttributesFrom(const struct stat& st, const std::string& hostName);
 // Share bookkeeping (files.cpp): FALSE with ERROR_SHARING_VIOLATION when an open handle on
 // the object does not allow it to be deleted or renamed.
 bool MayDeleteOrRename(const struct stat& st);
+
+// Files being created are unnamed inodes linked into place on commit where the file system
+// allows; false makes them hidden named files, as on file systems without unnamed ones (tests).
+void UseUnnamedTemporaryFiles(bool use);
 
 // Windows FILETIME (100 ns since 1601) for a host time.
 FILETIME FileTimeFrom(const struct timespec& ts);

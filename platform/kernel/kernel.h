@@ -75,6 +75,14 @@ DWORD ErrorFromErrno(int err);
 // every Unicode character survives the round trip.
 std::optional<std::string> AnsiToUtf8(const std::string& ansi);
 std::optional<std::string> Utf8ToAnsi(const std::string& utf8);
+// One file name across the boundary. Characters Windows forbids in names ("\ : * ? " < > |)
+// are ordinary on the host; in ANSI names they are private-use characters (U+F000 plus the
+// character's code, four bytes in code page 936, none of them "\" or ":"), so such a host
+// file stays reachable and its name never splits a path. nullopt when the host name is not
+// UTF-8 or already holds one of those private-use characters (it would read back as another
+// file's name), or when the ANSI name is no code page 936 text or holds a forbidden character.
+std::optional<std::string> HostNameToAnsi(const std::string& hostName);
+std::optional<std::string> AnsiNameToHost(const std::string& ansiName);
 // True for a byte that starts a double-byte character in code page 936.
 bool IsDBCSLeadByte(BYTE b);
 

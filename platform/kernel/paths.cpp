@@ -62,7 +62,7 @@ std::string FindNoCase(const std::string& folder, const std::string& name) {
   while (const dirent* entry = readdir(dir.get())) {
     const std::string hostName = entry->d_name;
     if (hostName == "." || hostName == "..") continue;
-    const auto ansi = Utf8ToAnsi(hostName);
+    const auto ansi = HostNameToAnsi(hostName);
     if (ansi && detail::AnsiEqualNoCase(*ansi, name)) return hostName;
   }
   return {};
@@ -120,7 +120,7 @@ std::optional<FullPath> MakeFullPath(const std::string& path) {
   return full;
 }
 
-Resolved Resolve(const std::string& windowsPath) {
+Resolved Resolve(const std::string& windowsPath, LastName lastName) {
   Resolved r;
   const auto full = MakeFullPath(windowsPath);
   if (!full) {
@@ -136,12 +136,12 @@ Resolved Resolve(const std::string& windowsPath) {
   }
   std::vector<std::string> names;
   for (const std::string& part : full->parts) {
-    auto utf8 = AnsiToUtf8(part);
-    if (!utf8) {
+    auto host = AnsiNameToHost(part);
+    if (!host) {
       r.error = ERROR_INVALID_NAME;
       return r;
     }
-    names.push_back(std::move(*utf8));
+    names.push_back(std::move(*host));
   }
   std::string exact = drive->hostRoot;
   for (const std::string& name : names) exact = JoinHost(exact, name);
@@ -166,7 +166,9 @@ Resolved Resolve(const std::string& windowsPath) {
     std::string next = JoinHost(host, names[i]);
     if (lstat(next.c_str(), &st) != 0) {
       const int err = errno;
-      const std::string match = err == ENOENT ? FindNoCase(host, full->parts[i]) : std::string();
+      const bool anyCase = !last || lastName == LastName::kAnyCase;
+      const std::string match =
+          err == ENOENT && anyCase ? FindNoCase(host, full->parts[i]) : std::string();
       if (!match.empty()) {
         next = JoinHost(host, match);
       } else {
@@ -270,13 +272,10 @@ std::optional<std::string> WindowsPathFromHost(const std::string& hostPath) {
   }
   std::string windows{best->letter, ':', '\\'};
   for (std::size_t i = bestDepth; i < parts.size(); ++i) {
-    const auto ansi = Utf8ToAnsi(parts[i]);
+    const auto ansi = HostNameToAnsi(parts[i]);
     if (!ansi) {
-      SetLastError(ERROR_NO_UNICODE_TRANSLATION);
-      return std::nullopt;
-    }
-    if (detail::HasBackslash(*ansi)) {
-      SetLastError(ERROR_INVALID_NAME);  // a host name with "\" cannot be spelt here
+      // Not UTF-8, or it holds a stand-in of a forbidden character itself.
+      SetLastError(Utf8ToAnsi(parts[i]) ? ERROR_INVALID_NAME : ERROR_NO_UNICODE_TRANSLATION);
       return std::nullopt;
     }
     if (i > bestDepth) windows += '\\';

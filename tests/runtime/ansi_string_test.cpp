@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/kernel/kernel.h"
 #include "runtime/exceptions.h"
 #include "tests/support/case_name.h"
 
@@ -13,6 +14,9 @@ namespace {
 const AnsiString kBackslashTrail = "\xB1\x5C";  // a character ending in 0x5C
 const AnsiString kColonTrail = "\x81\x3A";
 const AnsiString kDotTrail = "\x81\x2E";
+// How the platform spells a host name's ":" and "\" (private-use characters, four bytes).
+const AnsiString kColonStandIn = "\x83\x38\x9C\x35";
+const AnsiString kBackslashStandIn = "\x83\x38\x9F\x39";
 
 struct SplitCase {
   const char* reason;
@@ -43,8 +47,7 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"dot only in folder", "C:\\my.photos\\README", "C:\\my.photos\\", "README", ""},
         SplitCase{"drive root file", "C:\\x.jpg", "C:\\", "x.jpg", ".jpg"},
         SplitCase{"drive relative", "C:x.jpg", "C:", "x.jpg", ".jpg"},
-        SplitCase{"no folder", "x.jpg", "", "x.jpg", ".jpg"},
-        SplitCase{"empty", "", "", "", ""},
+        SplitCase{"no folder", "x.jpg", "", "x.jpg", ".jpg"}, SplitCase{"empty", "", "", "", ""},
         SplitCase{"trailing separator", "C:\\dir\\", "C:\\dir\\", "", ""},
         SplitCase{"double-byte name ending in 0x5C trail byte",
                   "C:\\d\\" + kBackslashTrail + ".jpg", "C:\\d\\", kBackslashTrail + ".jpg",
@@ -52,13 +55,23 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"double-byte folder ending in 0x5C trail byte",
                   "C:\\" + kBackslashTrail + "\\a.jpg", "C:\\" + kBackslashTrail + "\\", "a.jpg",
                   ".jpg"},
-        SplitCase{"0x5C trail byte without extension", "C:\\" + kBackslashTrail,
-                  "C:\\", kBackslashTrail, ""},
+        SplitCase{"host name with a colon", "C:\\d\\colon" + kColonStandIn + "x.jpg", "C:\\d\\",
+                  "colon" + kColonStandIn + "x.jpg", ".jpg"},
+        SplitCase{"host name with a backslash and a dot after it",
+                  "C:\\d\\a" + kBackslashStandIn + ".b", "C:\\d\\", "a" + kBackslashStandIn + ".b",
+                  ".b"},
+        SplitCase{"0x5C trail byte without extension", "C:\\" + kBackslashTrail, "C:\\",
+                  kBackslashTrail, ""},
         SplitCase{"colon trail byte is not a drive separator", "ab" + kColonTrail + "c.jpg", "",
                   "ab" + kColonTrail + "c.jpg", ".jpg"},
         SplitCase{"dot trail byte is not an extension", "C:\\x" + kDotTrail + "jpg", "C:\\",
                   "x" + kDotTrail + "jpg", ""}),
     test_support::NameFrom<&SplitCase::reason>{});
+
+TEST(PathSplitting, StandInsAreThoseThePlatformGives) {
+  EXPECT_EQ(win::HostNameToAnsi(":"), kColonStandIn);
+  EXPECT_EQ(win::HostNameToAnsi("\\"), kBackslashStandIn);
+}
 
 TEST(PathSplitting, ExtractFileDirKeepsRootsOnly) {
   EXPECT_EQ(ExtractFileDir("C:\\photos\\a.jpg"), "C:\\photos");
@@ -94,22 +107,24 @@ TEST_P(IntegerParsing, AcceptsOnlyWholeIntegers) {
 
 INSTANTIATE_TEST_SUITE_P(
     WidthText, IntegerParsing,
-    testing::Values(IntCase{"200", 200}, IntCase{" 150", 150}, IntCase{"   +7", 7},
-                    IntCase{"-12", -12}, IntCase{"$C8", 200}, IntCase{"$c8", 200},
-                    IntCase{"0x10", 16}, IntCase{"0X10", 16}, IntCase{"x1F", 31},
-                    IntCase{"X1f", 31}, IntCase{"-$10", -16}, IntCase{"0010", 10},
-                    IntCase{"2147483647", 2147483647},
-                    IntCase{"-2147483648", std::numeric_limits<std::int32_t>::min()},
-                    IntCase{"$7FFFFFFF", 2147483647},
-                    // Failures.
-                    IntCase{"200px", std::nullopt}, IntCase{"", std::nullopt},
-                    IntCase{" ", std::nullopt}, IntCase{"-", std::nullopt},
-                    IntCase{"$", std::nullopt}, IntCase{"0x", std::nullopt},
-                    IntCase{"2147483648", std::nullopt}, IntCase{"-2147483649", std::nullopt},
-                    IntCase{"$80000000", std::nullopt}, IntCase{"99999999999999999999", std::nullopt},
-                    IntCase{"200 ", std::nullopt}, IntCase{"\t200", std::nullopt},
-                    IntCase{"1e3", std::nullopt}, IntCase{"abc", std::nullopt},
-                    IntCase{"12G", std::nullopt}, IntCase{"$G", std::nullopt}),
+    testing::Values(
+        IntCase{"200", 200}, IntCase{" 150", 150}, IntCase{"   +7", 7}, IntCase{"-12", -12},
+        IntCase{"$C8", 200}, IntCase{"$c8", 200}, IntCase{"0x10", 16}, IntCase{"x1F", 31},
+        IntCase{"-0x10", -16}, IntCase{"X1f", 31}, IntCase{"-$10", -16}, IntCase{"0010", 10},
+        IntCase{"2147483647", 2147483647},
+        IntCase{"-2147483648", std::numeric_limits<std::int32_t>::min()},
+        IntCase{"$7FFFFFFF", 2147483647},
+        // Failures.
+        IntCase{"200px", std::nullopt}, IntCase{"", std::nullopt}, IntCase{" ", std::nullopt},
+        IntCase{"-", std::nullopt}, IntCase{"$", std::nullopt}, IntCase{"0x", std::nullopt},
+        IntCase{"2147483648", std::nullopt}, IntCase{"-2147483649", std::nullopt},
+        IntCase{"$80000000", std::nullopt}, IntCase{"99999999999999999999", std::nullopt},
+        IntCase{"200 ", std::nullopt}, IntCase{"\t200", std::nullopt}, IntCase{"1e3", std::nullopt},
+        IntCase{"abc", std::nullopt}, IntCase{"12G", std::nullopt}, IntCase{"$G", std::nullopt},
+        // Hexadecimal prefixes other than "$", "x", "X" and "0x".
+        IntCase{"0X10", std::nullopt}, IntCase{"0X", std::nullopt}, IntCase{"00x10", std::nullopt},
+        IntCase{"$0x10", std::nullopt}, IntCase{"x$10", std::nullopt},
+        IntCase{"0x-1", std::nullopt}, IntCase{"-x", std::nullopt}, IntCase{"0h10", std::nullopt}),
     test_support::SpelledFrom<&IntCase::text>{});
 
 TEST(IntegerParsing, StrToIntRaisesTheIntegerMessage) {

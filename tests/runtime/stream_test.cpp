@@ -144,6 +144,29 @@ TEST_F(FileStreamTest, OpenFailureNamesTheFullPathAndTheSystemText) {
   }
 }
 
+TEST_F(FileStreamTest, WhatIsNoFileFailsAtOnceAsAnOpenError) {
+  // A FIFO would block the reader until someone writes to it; a name Windows forbids cannot
+  // be opened even when a host file has it.
+  ASSERT_EQ(mkfifo(folder_.HostOf("pipe.jpg").c_str(), 0644), 0);
+  folder_.Write("a:b.jpg", "host name with a colon");
+  const struct {
+    const char* name;
+    win::DWORD error;
+  } cases[] = {{"pipe.jpg", win::ERROR_ACCESS_DENIED},
+               {"a:b.jpg", win::ERROR_INVALID_NAME},
+               {"missing.jpg", win::ERROR_FILE_NOT_FOUND}};
+  for (const auto& c : cases) {
+    const AnsiString path = folder_.Win(c.name);
+    try {
+      TFileStream s(path, fmOpenRead | fmShareDenyWrite);
+      ADD_FAILURE() << c.name << " opened";
+    } catch (const EFOpenError& e) {
+      EXPECT_EQ(e.Message(), "Cannot open file \"" + path + "\". " + SysErrorMessage(c.error))
+          << c.name;
+    }
+  }
+}
+
 TEST_F(FileStreamTest, CreateFailureInAMissingFolderIsACreateError) {
   const AnsiString path = folder_.Win("no-such-folder\\a.jpg");
   try {
