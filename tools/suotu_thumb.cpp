@@ -6,26 +6,43 @@
 // the extension) beside it, or in DIR. One line per file: OUTPUT<TAB>WxH<TAB>MILLISECONDS.
 // The first failure is printed as the program's failure display words it, and ends the run
 // with exit status 1.
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "imaging/jpeg_image.h"
 #include "platform/kernel/kernel.h"
 #include "runtime/exceptions.h"
+#include "runtime/strings.h"
 #include "thumbs/engine.h"
 
 namespace {
 
-std::string ToHost(const AnsiString& text) { return win::AnsiToUtf8(text).value_or(text); }
+std::string ToHost(const AnsiString& text) {
+  return win::AnsiToUtf8(text).value_or(text);
+}
+AnsiString ToAnsi(const std::string& text) {
+  return win::Utf8ToAnsi(text).value_or(text);
+}
 
+// Made absolute against the working folder but not resolved: a symbolic link keeps its own
+// folder and name (the thumbnail goes beside the link), and a missing file still gets a path,
+// so opening it reports what the system says.
 AnsiString WindowsPathOf(const std::string& hostPath) {
-  char* resolved = realpath(hostPath.c_str(), nullptr);
-  std::string absolute = resolved != nullptr ? resolved : hostPath;
-  std::free(resolved);
+  std::string absolute = hostPath;
+  if (absolute.empty() || absolute[0] != '/') {
+    char* current = getcwd(nullptr, 0);
+    if (current != nullptr) absolute = std::string(current) + "/" + hostPath;
+    std::free(current);
+  }
   if (auto path = win::WindowsPathFromHost(absolute)) return *path;
-  throw Exception("No drive holds \"" + win::Utf8ToAnsi(hostPath).value_or(hostPath) + "\"");
+  const win::DWORD error = win::GetLastError();
+  throw EFOpenError(
+      Format(strings::kFOpenError, ToAnsi(hostPath).c_str(), win::SystemErrorText(error).c_str()));
 }
 
 int Usage() {
@@ -54,18 +71,19 @@ int main(int argc, char** argv) {
   ThumbnailEngine engine;
   try {
     // The width text is taken as the user typed it, in the ANSI code page.
-    const AnsiString widthText = win::Utf8ToAnsi(args[0]).value_or(args[0]);
+    const AnsiString widthText = ToAnsi(args[0]);
     const AnsiString outFolder = outDir.empty() ? AnsiString() : WindowsPathOf(outDir);
     for (std::size_t i = 1; i < args.size(); ++i) {
       const AnsiString source = WindowsPathOf(args[i]);
       const AnsiString folder = outFolder.empty() ? ExtractFileDir(source) : outFolder;
       const auto start = std::chrono::steady_clock::now();
       const ThumbnailFileResult result = engine.MakeThumbnailFile(source, widthText, folder);
-      const auto ms = std::chrono::duration<double, std::milli>(
-                          std::chrono::steady_clock::now() - start)
-                          .count();
+      const auto ms =
+          std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+              .count();
       const auto hostOutput = win::HostPathFromWindows(result.outputPath);
-      std::printf("%s\t%dx%d\t%.1f\n", hostOutput ? hostOutput->c_str() : ToHost(result.outputPath).c_str(),
+      std::printf("%s\t%dx%d\t%.1f\n",
+                  hostOutput ? hostOutput->c_str() : ToHost(result.outputPath).c_str(),
                   result.width, result.height, ms);
       std::fflush(stdout);
     }
