@@ -146,12 +146,12 @@ constexpr DWORD FILE_BEGIN = 0;
 constexpr DWORD FILE_CURRENT = 1;
 constexpr DWORD FILE_END = 2;
 
-// CREATE_ALWAYS and CREATE_NEW write into a temporary file in the target's folder; CloseHandle
-// renames it over the target, DiscardFile removes it. So a file is written whole or not at
-// all, and a failed write never destroys the file it would have replaced. A replaced file
-// keeps its permissions; a new one gets the umask's. Share modes are enforced between the
-// handles of this process (ERROR_SHARING_VIOLATION); read-only files refuse write access
-// and replacement (ERROR_ACCESS_DENIED), even for root.
+// CREATE_ALWAYS and CREATE_NEW write into an unnamed (else hidden) temporary file in the
+// target's folder; CloseHandle puts it in place, DiscardFile drops it. So a file is written
+// whole or not at all, even when the process is killed, and never lands on a file whose name
+// differs only in case. A replaced file keeps its permissions; a new one gets the umask's.
+// Share modes hold between this process's handles (ERROR_SHARING_VIOLATION); read-only files
+// refuse writes and replacement, and only regular files open for reading (ERROR_ACCESS_DENIED).
 HANDLE CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode, void* security,
                    DWORD creationDisposition, DWORD flagsAndAttributes, HANDLE templateFile);
 BOOL ReadFile(HANDLE file, void* buffer, DWORD toRead, DWORD* read, void* overlapped);

@@ -1,9 +1,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -159,33 +157,6 @@ TEST_P(TemporaryKind, CommitDiscardAndConflictLeaveOnlyWhatWasAsked) {
   }
 }
 
-TEST_P(TemporaryKind, MoveAcrossFileSystemsLeavesNoCopyBehind) {
-  struct stat tmp, shm;
-  if (stat("/dev/shm", &shm) != 0 || stat(folder_.Host().c_str(), &tmp) != 0 ||
-      tmp.st_dev == shm.st_dev) {
-    GTEST_SKIP() << "needs /dev/shm on another file system";
-  }
-  kernel_test::TempFolder other;  // on /tmp: move from /dev/shm into it
-  char path[] = "/dev/shm/suotu-kernel-XXXXXX";
-  ASSERT_NE(mkdtemp(path), nullptr);
-  const std::string source = std::string(path) + "/a.jpg";
-  const int fd = open(source.c_str(), O_CREAT | O_WRONLY, 0644);
-  ASSERT_EQ(write(fd, "jpeg", 4), 4);
-  close(fd);
-  std::string windowsSource = "C:" + source;
-  std::replace(windowsSource.begin(), windowsSource.end(), '/', '\\');
-  other.Write("b.jpg", "in the way");
-  // Onto an existing name: refused, and nothing is left of the copy.
-  EXPECT_FALSE(win::MoveFileA(windowsSource.c_str(), other.Win("b.jpg").c_str()));
-  EXPECT_EQ(win::GetLastError(), win::ERROR_ALREADY_EXISTS);
-  EXPECT_EQ(Listing(other), std::vector<std::string>{"b.jpg=in the way"});
-  EXPECT_TRUE(win::MoveFileA(windowsSource.c_str(), other.Win("c.jpg").c_str()))
-      << win::GetLastError();
-  EXPECT_EQ(Listing(other), (std::vector<std::string>{"b.jpg=in the way", "c.jpg=jpeg"}));
-  EXPECT_NE(access(source.c_str(), F_OK), 0);
-  rmdir(path);
-}
-
 INSTANTIATE_TEST_SUITE_P(Files, TemporaryKind, testing::Bool(),
                          [](const testing::TestParamInfo<bool>& info) {
                            return info.param ? "Unnamed" : "Named";
@@ -207,19 +178,7 @@ class NotAFile : public KernelTest, public testing::WithParamInterface<NotAFileC
     KernelTest::SetUp();
     ASSERT_EQ(mkfifo(folder_.HostOf("pipe.jpg").c_str(), 0644), 0);
     ASSERT_EQ(symlink(folder_.HostOf("pipe.jpg").c_str(), folder_.HostOf("link.jpg").c_str()), 0);
-    socket_ = socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const std::string where = folder_.HostOf("socket.jpg");
-    ASSERT_LT(where.size(), sizeof address.sun_path);
-    where.copy(address.sun_path, where.size());
-    ASSERT_EQ(bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
   }
-  void TearDown() override {
-    close(socket_);
-    KernelTest::TearDown();
-  }
-  int socket_ = -1;
 };
 
 TEST_P(NotAFile, IsRefusedAtOnceOrOpensAsADevice) {
@@ -251,7 +210,6 @@ INSTANTIATE_TEST_SUITE_P(
         NotAFileCase{"PIPE.JPG", kReadWrite, win::OPEN_ALWAYS, false, "FIFO found without case"},
         NotAFileCase{"pipe.jpg", win::GENERIC_WRITE, 5, false, "FIFO truncated"},
         NotAFileCase{"link.jpg", win::GENERIC_READ, win::OPEN_EXISTING, false, "link to a FIFO"},
-        NotAFileCase{"socket.jpg", win::GENERIC_READ, win::OPEN_EXISTING, false, "socket"},
         NotAFileCase{"/dev/zero", win::GENERIC_READ, win::OPEN_EXISTING, false, "endless device"},
         NotAFileCase{"/dev/tty", win::GENERIC_READ, win::OPEN_EXISTING, false, "terminal"},
         NotAFileCase{"/dev/null", win::GENERIC_WRITE, win::OPEN_EXISTING, true,
