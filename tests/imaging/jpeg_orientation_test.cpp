@@ -21,45 +21,9 @@ using jpeg::TOrientation;
 
 // --- EXIF blocks ----------------------------------------------------------------------------
 
-struct Entry {
-  std::uint16_t tag;
-  std::uint16_t type;
-  std::uint32_t count;
-  std::uint16_t value;
-};
-
-// "Exif\0\0", a TIFF header pointing at the first directory, the directory's entries.
-Bytes ExifBlock(bool bigEndian, const std::vector<Entry>& entries, std::uint32_t directory = 8,
-                std::uint16_t magic = 42, const char* order = nullptr) {
-  Bytes b = {'E', 'x', 'i', 'f', 0, 0};
-  const auto u16 = [&](unsigned v) {
-    b.push_back(static_cast<std::uint8_t>(bigEndian ? v >> 8 : v));
-    b.push_back(static_cast<std::uint8_t>(bigEndian ? v : v >> 8));
-  };
-  const auto u32 = [&](std::uint32_t v) {
-    u16(bigEndian ? v >> 16 : v & 0xFFFF);
-    u16(bigEndian ? v & 0xFFFF : v >> 16);
-  };
-  b.push_back(order != nullptr ? order[0] : bigEndian ? 'M' : 'I');
-  b.push_back(order != nullptr ? order[1] : bigEndian ? 'M' : 'I');
-  u16(magic);
-  u32(directory);
-  for (std::uint32_t pad = 8; pad < directory && pad < 64; ++pad) b.push_back(0);
-  u16(static_cast<unsigned>(entries.size()));
-  for (const Entry& e : entries) {
-    u16(e.tag);
-    u16(e.type);
-    u32(e.count);
-    u16(e.value);
-    u16(0);
-  }
-  u32(0);
-  return b;
-}
-
 TEST(ExifOrientation, SoundAndDamagedBlocks) {
-  const Entry width{0x0100, 4, 1, 640};  // ImageWidth, before the orientation as cameras sort
-  const Entry six{0x0112, 3, 1, 6};
+  const ExifEntry width{0x0100, 4, 1, 640};  // ImageWidth, before the orientation as cameras sort
+  const ExifEntry six{0x0112, 3, 1, 6};
   struct {
     const char* name;
     Bytes block;

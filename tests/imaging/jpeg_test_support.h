@@ -305,31 +305,49 @@ inline Bytes WithClaimedSize(Bytes jpeg, int width, int height) {
   return jpeg;
 }
 
+// One entry of an EXIF directory: tag, type, count and a 16-bit value.
+struct ExifEntry {
+  std::uint16_t tag;
+  std::uint16_t type;
+  std::uint32_t count;
+  std::uint16_t value;
+};
+
+// "Exif\0\0", a TIFF header pointing at the first directory, the directory's entries.
+inline Bytes ExifBlock(bool bigEndian, const std::vector<ExifEntry>& entries,
+                       std::uint32_t directory = 8, std::uint16_t magic = 42,
+                       const char* order = nullptr) {
+  Bytes b = {'E', 'x', 'i', 'f', 0, 0};
+  const auto u16 = [&](unsigned v) {
+    b.push_back(static_cast<std::uint8_t>(bigEndian ? v >> 8 : v));
+    b.push_back(static_cast<std::uint8_t>(bigEndian ? v : v >> 8));
+  };
+  const auto u32 = [&](std::uint32_t v) {
+    u16(bigEndian ? v >> 16 : v & 0xFFFF);
+    u16(bigEndian ? v & 0xFFFF : v >> 16);
+  };
+  b.push_back(order != nullptr ? order[0] : bigEndian ? 'M' : 'I');
+  b.push_back(order != nullptr ? order[1] : bigEndian ? 'M' : 'I');
+  u16(magic);
+  u32(directory);
+  for (std::uint32_t pad = 8; pad < directory && pad < 64; ++pad) b.push_back(0);
+  u16(static_cast<unsigned>(entries.size()));
+  for (const ExifEntry& e : entries) {
+    u16(e.tag);
+    u16(e.type);
+    u32(e.count);
+    u16(e.value);
+    u16(0);
+  }
+  u32(0);
+  return b;
+}
+
 // An APP1 marker with an EXIF block whose first directory holds one entry, the orientation
 // tag (0x0112, SHORT, one value), inserted right after the start-of-image marker as cameras
 // write it. Motorola (big-endian) or Intel byte order.
 inline Bytes WithExifOrientation(const Bytes& jpeg, int value, bool bigEndian = true) {
-  const auto u16 = [&](Bytes& out, unsigned v) {
-    const std::uint8_t hi = static_cast<std::uint8_t>(v >> 8), lo = static_cast<std::uint8_t>(v);
-    out.push_back(bigEndian ? hi : lo);
-    out.push_back(bigEndian ? lo : hi);
-  };
-  const auto u32 = [&](Bytes& out, std::uint32_t v) {
-    u16(out, bigEndian ? v >> 16 : v & 0xFFFF);
-    u16(out, bigEndian ? v & 0xFFFF : v >> 16);
-  };
-  Bytes exif = {'E', 'x', 'i', 'f', 0, 0};
-  exif.push_back(bigEndian ? 'M' : 'I');
-  exif.push_back(bigEndian ? 'M' : 'I');
-  u16(exif, 42);
-  u32(exif, 8);  // the first directory follows the TIFF header
-  u16(exif, 1);  // one entry
-  u16(exif, 0x0112);
-  u16(exif, 3);  // SHORT
-  u32(exif, 1);
-  u16(exif, static_cast<unsigned>(value));
-  u16(exif, 0);  // rest of the value field
-  u32(exif, 0);  // no next directory
+  const Bytes exif = ExifBlock(bigEndian, {{0x0112, 3, 1, static_cast<std::uint16_t>(value)}});
   Bytes out(jpeg.begin(), jpeg.begin() + 2);
   const std::size_t length = exif.size() + 2;
   out.insert(out.end(), {0xFF, 0xE1, static_cast<std::uint8_t>(length >> 8),
