@@ -147,15 +147,17 @@ std::unique_lock<std::recursive_mutex> TGraphicsObject::LockOwner() {
   return std::unique_lock(*ownerLock_);
 }
 
-void TGraphicsObject::Notify() {
+bool TGraphicsObject::Notify() {
   TDestroyGuard guard(*this);
   if (owner_ != nullptr) owner_->ToolChanged(*this);
   if (!guard.Destroyed() && OnChange) OnChange(this);
+  return !guard.Destroyed();
 }
 
 void TGraphicsObject::Changed() {
   auto lock = LockOwner();
-  Notify();
+  // A handler that destroyed the tool destroyed its owner and the owner's lock with it.
+  if (!Notify()) lock.release();
 }
 
 template <class Key>
@@ -164,7 +166,7 @@ void TGraphicsObject::ChangeResource(const Key& key) {
   Resource* old = resource_;
   resource_ = ResourceCache<Key>::Instance().Alloc(key);
   // The owner deselects the old object before it may be deleted.
-  Notify();
+  if (!Notify()) lock.release();
   if (old != nullptr) old->release(old);
 }
 

@@ -127,7 +127,8 @@ class TGraphicsObject : public TPersistent {
   canvas_detail::Resource* resource_ = nullptr;
 
  private:
-  void Notify();
+  // Tells the owner, then fires OnChange; false when a handler destroyed the tool.
+  bool Notify();
 
   TGraphicsObjectOwner* owner_ = nullptr;
   std::recursive_mutex* ownerLock_ = nullptr;

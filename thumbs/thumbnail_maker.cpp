@@ -23,9 +23,8 @@ void MakeThumbnail(TPicture& source, const AnsiString& widthText, TPicture& view
   // bitmap then takes the decoded pixels.
   sourceJpeg->CopyFrom(source.Graphic());
   sourceBitmap->CopyFrom(sourceJpeg.get());
-  // The source JPEG has handed its decoded pixels over; letting it go now leaves the source
-  // bitmap as their only holder, so the stretch reads them without a copy-on-write duplicate
-  // of a full-size picture.
+  // The source bitmap now shares the decoded pixels, which the stretch only reads (no private
+  // copy); the source JPEG is not needed any more.
   sourceJpeg.reset();
 
   const std::int32_t sourceHeight = source.Height();

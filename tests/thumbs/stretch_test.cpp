@@ -188,6 +188,8 @@ TEST(StretchWithFrameEdgeTest, SourceSharedWithAPictureStaysUnchanged) {
   StretchWithFrame(target, source, 0);
   EXPECT_EQ(Read24(picture), before);
   EXPECT_EQ(Read24(source), before);
+  // Read in place: a full-size photo is never duplicated for its thumbnail.
+  EXPECT_EQ(&source.Image(), &picture.Image());
 }
 
 }  // namespace
