@@ -1,0 +1,212 @@
+// The list box's caret and selection and its notifications; the tree's lazy images and its
+// expand veto.
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QPixmap>
+#include <QTreeWidget>
+#include <memory>
+
+#include "runtime/exceptions.h"
+#include "ui/list_box.h"
+#include "ui/tree_view.h"
+#include "ui_test_support.h"
+
+namespace {
+
+using uitest::UiTest;
+
+class ListTreeTest : public UiTest {
+ protected:
+  void SetUp() override {
+    UiTest::SetUp();
+    form_ = std::make_unique<TForm>(nullptr);
+    form_->SetBounds(0, 0, 300, 200);
+  }
+  template <class T>
+  T* Add(int w, int h) {
+    auto* c = new T(form_.get());
+    c->SetBounds(4, 4, w, h);
+    c->SetParent(form_.get());
+    return c;
+  }
+  static void Key(QWidget* w, int key) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+    QApplication::sendEvent(w, &press);
+    QApplication::sendEvent(w, &release);
+  }
+  std::unique_ptr<TForm> form_;
+};
+
+TEST_F(ListTreeTest, CaretItemIsNotTheSelection) {
+  auto* list = Add<TListBox>(150, 120);
+  int clicks = 0;
+  list->OnClick = [&](TObject*) { ++clicks; };
+  list->SetMultiSelect(true);
+  for (const char* s : {"a.jpg", "B.JPG", "c.jpg", "d.jpg", "e.jpg"}) list->Items().Add(s);
+  list->SetSelected(1, true);
+  list->SetSelected(3, true);
+  list->SetItemIndex(4);
+  EXPECT_EQ(list->ItemIndex(), 4);
+  EXPECT_FALSE(list->Selected(4)) << "moving the caret selected its item";
+  EXPECT_TRUE(list->Selected(1));
+  EXPECT_TRUE(list->Selected(3));
+  EXPECT_EQ(list->SelCount(), 2);
+  EXPECT_EQ(clicks, 0) << "changes made from code raise no notification";
+
+  list->DeleteSelected();
+  ASSERT_EQ(list->Items().Count(), 3);
+  EXPECT_EQ(list->Items().Strings(0), "a.jpg");
+  EXPECT_EQ(list->Items().Strings(1), "c.jpg");
+  EXPECT_EQ(list->Items().Strings(2), "e.jpg");
+  EXPECT_EQ(clicks, 0);
+
+  // A single-selection list selects what the caret moves to.
+  auto* single = Add<TListBox>(150, 120);
+  single->Items().Assign({"x", "y", "z"});
+  single->SetItemIndex(2);
+  EXPECT_TRUE(single->Selected(2));
+  EXPECT_EQ(single->SelCount(), -1);
+  EXPECT_THROW(single->Selected(3), EInvalidOperation);
+}
+
+TEST_F(ListTreeTest, ArrowKeysRaiseTheSelectionNotification) {
+  auto* list = Add<TListBox>(150, 120);
+  list->SetMultiSelect(true);
+  list->Items().Assign({"a", "b", "c"});
+  std::vector<int> seen;  // the caret at each notification
+  list->OnClick = [&](TObject*) { seen.push_back(list->ItemIndex()); };
+  form_->Show();
+  list->SetItemIndex(0);
+  list->SetSelected(0, true);
+  QWidget* w = list->Widget();
+  w->setFocus();
+  Key(w, Qt::Key_Down);
+  Key(w, Qt::Key_Down);
+  Key(w, Qt::Key_Down);  // at the end: nothing changes
+  ASSERT_EQ(seen, (std::vector<int>{1, 2}));
+  EXPECT_TRUE(list->Selected(2));
+  EXPECT_FALSE(list->Selected(0)) << "an arrow key moves the selection of an extended list";
+  Key(w, Qt::Key_Up);
+  EXPECT_EQ(seen.back(), 1);
+}
+
+TEST_F(ListTreeTest, OwnerPaintsTheFrameOverTheTwoBorderPixels) {
+  auto* list = Add<TListBox>(120, 80);
+  list->Items().Assign({"a", "b"});
+  form_->Show();
+  list->SetFramePainter(TListBox::kBorderWidth, [](TCanvas& canvas, int w, int h) {
+    canvas.Brush().SetColor(win::RGB(0xCD, 0xDA, 0xC0));
+    canvas.FillRect(Rect(0, 0, w, h));
+  });
+  const QImage shot = list->Widget()->grab().toImage();
+  const QRgb frame = qRgb(0xCD, 0xDA, 0xC0);
+  struct Case {
+    int x, y;
+    bool framed;
+  } cases[] = {{0, 0, true},  {1, 1, true},   {119, 79, true}, {118, 40, true},  {60, 1, true},
+               {1, 40, true}, {2, 40, false}, {60, 2, false},  {117, 40, false}, {60, 77, false}};
+  for (const Case& c : cases)
+    EXPECT_EQ(shot.pixel(c.x, c.y) == frame, c.framed) << c.x << "," << c.y;
+}
+
+TEST_F(ListTreeTest, ItemGeometryAndPrefixSearch) {
+  auto* list = Add<TListBox>(150, 120);
+  list->SetItemHeight(13);
+  list->Items().Assign({"alpha", "beta", "Bravo", "charlie"});
+  form_->Show();
+  for (int i = 0; i < 4; ++i) {
+    const win::RECT r = list->ItemRect(i);
+    EXPECT_EQ(r.bottom - r.top, 13) << i;
+    EXPECT_EQ(list->ItemAtPos({r.left + 3, r.top + 6}, true), i);
+  }
+  EXPECT_EQ(list->ItemAtPos({10, 110}, true), -1);
+  EXPECT_EQ(list->ItemAtPos({10, 110}, false), 4);
+  struct Case {
+    const char* prefix;
+    int start;
+    int found;
+  } cases[] = {{"b", -1, 1}, {"b", 1, 2}, {"B", 2, 1}, {"ch", 0, 3}, {"z", -1, -1}, {"", 3, 0}};
+  for (const Case& c : cases)
+    EXPECT_EQ(list->FindPrefix(c.prefix, c.start), c.found) << c.prefix << " from " << c.start;
+}
+
+TEST_F(ListTreeTest, TreeAsksForImagesOnlyForNodesItDraws) {
+  auto* tree = Add<TTreeView>(150, 80);
+  std::vector<int> asked(200, 0);
+  tree->OnGetImageIndex = [&](TObject*, TTreeNode* node) {
+    ++asked[std::size_t(node->Index())];
+    node->SetImageIndex(node->Index() % 3);
+  };
+  tree->SetImages([](int index, int, bool cut) {
+    QPixmap p(16, 16);
+    p.fill(cut ? Qt::gray : QColor::fromHsv(index * 100, 200, 200));
+    return p;
+  });
+  for (int i = 0; i < 200; ++i) tree->AddChild(nullptr, Format("node %d", i));
+  EXPECT_EQ(std::count(asked.begin(), asked.end(), 0), 200) << "asked before anything was drawn";
+  form_->Show();
+  tree->Widget()->grab();  // draws the visible part
+  tree->Widget()->grab();
+  const auto askedNodes = 200 - std::count(asked.begin(), asked.end(), 0);
+  EXPECT_GT(askedNodes, 0);
+  EXPECT_LT(askedNodes, 20) << "the tree asked for nodes it does not show";
+  EXPECT_EQ(*std::max_element(asked.begin(), asked.end()), 1)
+      << "a node that got its index was asked again";
+}
+
+TEST_F(ListTreeTest, ExpandingCanBeVetoedAndFillsLazily) {
+  auto* tree = Add<TTreeView>(150, 120);
+  TTreeNode* locked = tree->AddChild(nullptr, "locked");
+  TTreeNode* lazy = tree->AddChild(nullptr, "lazy");
+  locked->SetHasChildren(true);
+  lazy->SetHasChildren(true);
+  int expandedEvents = 0;
+  tree->OnExpanding = [&](TObject*, TTreeNode* node, bool& allow) {
+    if (node == locked) {
+      allow = false;
+      return;
+    }
+    if (node->Count() == 0) tree->AddChild(node, "child");
+  };
+  tree->OnExpanded = [&](TObject*, TTreeNode*) { ++expandedEvents; };
+  form_->Show();
+  EXPECT_FALSE(locked->Expand());
+  EXPECT_FALSE(locked->Expanded());
+  EXPECT_TRUE(lazy->Expand());
+  EXPECT_TRUE(lazy->Expanded());
+  EXPECT_EQ(lazy->Count(), 1);
+  EXPECT_EQ(expandedEvents, 1);
+
+  // The same veto when Qt expands the node (a click on its button).
+  auto* qtree = static_cast<QTreeWidget*>(tree->Widget());
+  qtree->expandItem(qtree->topLevelItem(0));
+  EXPECT_FALSE(locked->Expanded()) << "the veto did not hold for a user expansion";
+  EXPECT_EQ(expandedEvents, 1);
+
+  // Hit test over the lazy node's row: its button sits in the indent before the caption.
+  const win::RECT row = tree->NodeRect(lazy, false);
+  const int midY = (row.top + row.bottom) / 2;
+  EXPECT_EQ(tree->HitTest({row.left - 5, midY}), THitTest::htOnButton);
+  EXPECT_EQ(tree->HitTest({row.left + 5, midY}), THitTest::htOnItem);
+  EXPECT_EQ(tree->HitTest({row.left + 80, midY}), THitTest::htOnRight);
+  EXPECT_EQ(tree->HitTest({20, 115}), THitTest::htNowhere);
+}
+
+TEST_F(ListTreeTest, CustomSortOrdersByTheCallback) {
+  auto* tree = Add<TTreeView>(150, 120);
+  for (const char* s : {"b10", "a2", "c1"}) tree->AddChild(nullptr, s);
+  // By the number after the letter.
+  tree->OnCompare = [](TObject*, TTreeNode* a, TTreeNode* b, std::intptr_t) {
+    return std::atoi(a->Text().c_str() + 1) - std::atoi(b->Text().c_str() + 1);
+  };
+  tree->CustomSort(nullptr);
+  ASSERT_EQ(tree->Count(), 3);
+  EXPECT_EQ(tree->Item(0)->Text(), "c1");
+  EXPECT_EQ(tree->Item(1)->Text(), "a2");
+  EXPECT_EQ(tree->Item(2)->Text(), "b10");
+  auto* qtree = static_cast<QTreeWidget*>(tree->Widget());
+  EXPECT_EQ(qtree->topLevelItem(0)->text(0), "c1") << "the view did not follow the order";
+}
+
+}  // namespace

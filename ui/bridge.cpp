@@ -1,0 +1,176 @@
+#include "ui/bridge.h"
+
+#include <QGuiApplication>
+#include <QInputEvent>
+#include <QMouseEvent>
+
+#include "platform/kernel/kernel.h"
+#include "platform/user/user.h"
+
+namespace ui {
+
+QString ToQString(const AnsiString& text) {
+  if (text.empty()) return {};
+  if (std::optional<std::string> utf8 = win::AnsiToUtf8(text)) return QString::fromStdString(*utf8);
+  return QString::fromLatin1(text.data(), qsizetype(text.size()));
+}
+
+AnsiString FromQString(const QString& text) {
+  const std::string utf8 = text.toStdString();
+  if (std::optional<std::string> ansi = win::Utf8ToAnsi(utf8)) return *ansi;
+  return utf8;
+}
+
+QColor ToQColor(TColor color) {
+  if (color == clNone) return QColor(Qt::transparent);
+  const win::COLORREF c = ColorToRGB(color);
+  return QColor(win::GetRValue(c), win::GetGValue(c), win::GetBValue(c));
+}
+
+TColor FromQColor(const QColor& color) {
+  return win::RGB(win::BYTE(color.red()), win::BYTE(color.green()), win::BYTE(color.blue()));
+}
+
+QFont ToQFont(TFont& font) {
+  QFont q;
+  // The names the layouts use are the Windows faces; here they are the sans family, with
+  // fontconfig's per-character fallback bringing the Chinese glyphs.
+  const AnsiString& name = font.Name();
+  if (name == "MS Sans Serif" || name == "Tahoma" || name == "Arial" || name.empty())
+    q.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("WenQuanYi Zen Hei Sharp")});
+  else
+    q.setFamilies({ToQString(name), QStringLiteral("WenQuanYi Zen Hei Sharp")});
+  const int height = font.Height();
+  q.setPixelSize(height < 0 ? -height : (height > 0 ? std::max(1, height * 4 / 5) : 11));
+  const TFontStyles style = font.Style();
+  q.setBold(style.Contains(TFontStyle::fsBold));
+  q.setItalic(style.Contains(TFontStyle::fsItalic));
+  q.setUnderline(style.Contains(TFontStyle::fsUnderline));
+  q.setStrikeOut(style.Contains(TFontStyle::fsStrikeOut));
+  q.setHintingPreference(QFont::PreferFullHinting);
+  return q;
+}
+
+QPalette ClassicPalette() {
+  auto sys = [](int index) { return ToQColor(SystemColor(index)); };
+  QPalette p;
+  p.setColor(QPalette::Window, sys(kColorBtnFace));
+  p.setColor(QPalette::WindowText, sys(kColorWindowText));
+  p.setColor(QPalette::Base, sys(kColorWindow));
+  p.setColor(QPalette::AlternateBase, sys(kColorBtnFace));
+  p.setColor(QPalette::Text, sys(kColorWindowText));
+  p.setColor(QPalette::Button, sys(kColorBtnFace));
+  p.setColor(QPalette::ButtonText, sys(kColorBtnText));
+  p.setColor(QPalette::Light, sys(kColorBtnHighlight));
+  p.setColor(QPalette::Midlight, sys(kColor3DLight));
+  p.setColor(QPalette::Mid, sys(kColorBtnShadow));
+  p.setColor(QPalette::Dark, sys(kColorBtnShadow));
+  p.setColor(QPalette::Shadow, sys(kColor3DDkShadow));
+  p.setColor(QPalette::Highlight, sys(kColorHighlight));
+  p.setColor(QPalette::HighlightedText, sys(kColorHighlightText));
+  p.setColor(QPalette::ToolTipBase, sys(kColorInfoBk));
+  p.setColor(QPalette::ToolTipText, sys(kColorInfoText));
+  p.setColor(QPalette::PlaceholderText, sys(kColorGrayText));
+  p.setColor(QPalette::Disabled, QPalette::Text, sys(kColorGrayText));
+  p.setColor(QPalette::Disabled, QPalette::WindowText, sys(kColorGrayText));
+  p.setColor(QPalette::Disabled, QPalette::ButtonText, sys(kColorGrayText));
+  return p;
+}
+
+Qt::CursorShape ToCursorShape(TCursor cursor) {
+  switch (cursor) {
+    case crCross:
+      return Qt::CrossCursor;
+    case crIBeam:
+      return Qt::IBeamCursor;
+    case crSizeNESW:
+      return Qt::SizeBDiagCursor;
+    case crSizeNS:
+    case crVSplit:
+      return Qt::SizeVerCursor;
+    case crSizeNWSE:
+      return Qt::SizeFDiagCursor;
+    case crSizeWE:
+    case crHSplit:
+      return Qt::SizeHorCursor;
+    case crHourGlass:
+      return Qt::WaitCursor;
+    case crNoDrop:
+    case crNo:
+      return Qt::ForbiddenCursor;
+    case crAppStart:
+      return Qt::BusyCursor;
+    case crHandPoint:
+      return Qt::PointingHandCursor;
+    case crSizeAll:
+      return Qt::SizeAllCursor;
+    default:
+      return Qt::ArrowCursor;
+  }
+}
+
+int CursorResourceId(TCursor cursor) {
+  switch (cursor) {
+    case crDefault:
+      return 0;
+    case crCross:
+      return 32515;
+    case crIBeam:
+      return 32513;
+    case crSizeNESW:
+      return 32643;
+    case crSizeNS:
+    case crVSplit:
+      return 32645;
+    case crSizeNWSE:
+      return 32642;
+    case crSizeWE:
+    case crHSplit:
+      return 32644;
+    case crHourGlass:
+      return 32514;
+    case crNoDrop:
+    case crNo:
+      return 32648;
+    case crAppStart:
+      return 32650;
+    case crHandPoint:
+      return 32649;
+    case crSizeAll:
+      return 32646;
+    default:
+      return 32512;
+  }
+}
+
+TShiftState ShiftOf(const QInputEvent& event) {
+  TShiftState s;
+  const Qt::KeyboardModifiers m = event.modifiers();
+  if (m & Qt::ShiftModifier) s = s.With(TShiftStateItem::ssShift);
+  if (m & Qt::AltModifier) s = s.With(TShiftStateItem::ssAlt);
+  if (m & Qt::ControlModifier) s = s.With(TShiftStateItem::ssCtrl);
+  return s;
+}
+
+TShiftState ShiftOf(const QMouseEvent& event) {
+  TShiftState s = ShiftOf(static_cast<const QInputEvent&>(event));
+  const Qt::MouseButtons b = event.buttons() | event.button();
+  if (b & Qt::LeftButton) s = s.With(TShiftStateItem::ssLeft);
+  if (b & Qt::RightButton) s = s.With(TShiftStateItem::ssRight);
+  if (b & Qt::MiddleButton) s = s.With(TShiftStateItem::ssMiddle);
+  if (event.type() == QEvent::MouseButtonDblClick) s = s.With(TShiftStateItem::ssDouble);
+  return s;
+}
+
+TMouseButton ButtonOf(Qt::MouseButton button) {
+  switch (button) {
+    case Qt::RightButton:
+      return TMouseButton::mbRight;
+    case Qt::MiddleButton:
+      return TMouseButton::mbMiddle;
+    default:
+      return TMouseButton::mbLeft;
+  }
+}
+
+}  // namespace ui

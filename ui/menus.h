@@ -1,0 +1,77 @@
+// Popup menus: TPopupMenu with its TMenuItem entries, shown at the cursor on a right click
+// over a control that names the menu.
+#pragma once
+
+#include <functional>
+#include <vector>
+
+#include "ui/component.h"
+#include "ui/types.h"
+
+class TMenuItem : public TComponent {
+ public:
+  explicit TMenuItem(TComponent* owner) : TComponent(owner) {}
+  ~TMenuItem() override;
+  const char* ClassName() const override { return "TMenuItem"; }
+
+  const AnsiString& Caption() const { return caption_; }
+  void SetCaption(const AnsiString& value) { caption_ = value; }
+  bool Enabled() const { return enabled_; }
+  void SetEnabled(bool value) { enabled_ = value; }
+  bool Visible() const { return visible_; }
+  void SetVisible(bool value) { visible_ = value; }
+  bool Checked() const { return checked_; }
+  void SetChecked(bool value) { checked_ = value; }
+  // A caption of "-" is a separator.
+  bool IsLine() const { return caption_ == "-"; }
+
+  int Count() const { return int(items_.size()); }
+  TMenuItem* Items(int index) const;
+  // The item joins this menu (an item is in one menu at a time).
+  void Add(TMenuItem* item);
+  void Remove(TMenuItem* item);
+  TMenuItem* ParentItem() const { return parentItem_; }
+
+  // Runs OnClick (a disabled item does nothing).
+  virtual void Click();
+  TNotifyEvent OnClick;
+
+ private:
+  AnsiString caption_;
+  bool enabled_ = true;
+  bool visible_ = true;
+  bool checked_ = false;
+  std::vector<TMenuItem*> items_;
+  TMenuItem* parentItem_ = nullptr;
+};
+
+class TPopupMenu : public TComponent {
+ public:
+  explicit TPopupMenu(TComponent* owner);
+  const char* ClassName() const override { return "TPopupMenu"; }
+
+  // The root item; its children are the menu's entries.
+  TMenuItem& Items() { return *items_; }
+  bool AutoPopup() const { return autoPopup_; }
+  void SetAutoPopup(bool value) { autoPopup_ = value; }
+  // The control the menu was last shown for.
+  TComponent* PopupComponent() const { return popupComponent_; }
+  void SetPopupComponent(TComponent* value) { popupComponent_ = value; }
+
+  // Shows the menu at a screen position and runs the chosen item's click before returning.
+  virtual void Popup(int x, int y);
+  TNotifyEvent OnPopup;
+
+  // Replaces what shows menus (tests choose an item instead of a modal menu); returns the
+  // previous one. The presenter answers the chosen item or null.
+  using Presenter = std::function<TMenuItem*(TPopupMenu& menu, int x, int y)>;
+  static Presenter SetPresenter(Presenter presenter);
+
+ protected:
+  void Notification(TComponent* component) override;
+
+ private:
+  TMenuItem* items_;
+  TComponent* popupComponent_ = nullptr;
+  bool autoPopup_ = true;
+};

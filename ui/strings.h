@@ -1,0 +1,14 @@
+// The texts of the control layer.
+#pragma once
+
+namespace ui {
+
+inline constexpr char kDuplicateName[] = "A component named %s already exists";
+inline constexpr char kListIndexError[] = "List index out of bounds (%d)";
+inline constexpr char kControlHasNoParent[] = "Control '%s' has no parent window";
+inline constexpr char kCannotFocus[] = "Cannot focus a disabled or invisible window";
+inline constexpr char kTreeIndexError[] = "Tree view index out of bounds";
+inline constexpr char kUnknownFailure[] = "Unknown exception";
+inline constexpr char kMenuIndexError[] = "Menu index out of range";
+
+}  // namespace ui
