@@ -55,5 +55,8 @@ void TComponent::Remove(TComponent* component) {
   auto it = std::find(components_.begin(), components_.end(), component);
   if (it != components_.end()) components_.erase(it);
   component->owner_ = nullptr;
-  if (!destroying_) Notification(component);
+  if (destroying_) return;
+  // Everything this owner holds may point at the leaver (a control at its popup menu).
+  Notification(component);
+  for (TComponent* c : components_) c->Notification(component);
 }

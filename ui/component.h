@@ -31,7 +31,7 @@ class TComponent : public TPersistent {
   void SetTag(std::intptr_t value) { tag_ = value; }
 
  protected:
-  // A component of ours (or one we point to) is going away.
+  // A component of our owner's (or one of ours) is going away: drop references to it.
   virtual void Notification(TComponent* component) { (void)component; }
 
  private:

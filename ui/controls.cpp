@@ -137,8 +137,8 @@ void TControl::ParentFontChanged() {
   if (!parentFont_ || parent_ == nullptr) return;
   changingFontFromParent_ = true;
   font_.CopyFrom(&parent_->Font());
-  changingFontFromParent_ = false;
   FontChanged();
+  changingFontFromParent_ = false;
 }
 
 void TControl::FontChanged() {
@@ -377,10 +377,8 @@ void TWinControl::RemoveControl(TControl* control) {
   }
 }
 
-void TWinControl::Notification(TComponent* component) {
-  for (TControl* c : controls_)
-    if (c->popupMenu_ == component) c->popupMenu_ = nullptr;
-  if (PopupMenu() == component) SetPopupMenu(nullptr);
+void TControl::Notification(TComponent* component) {
+  if (popupMenu_ == component) popupMenu_ = nullptr;
 }
 
 QWidget* TWinControl::Widget() {
@@ -765,6 +763,18 @@ void TWinControl::UpdateCursorAt(win::POINT p) {
     w->setCursor(ui::ToCursorShape(cursor));
 }
 
+void TWinControl::UpdateHover(win::POINT p) {
+  // A control holding the mouse keeps the hover until the release.
+  if (captureControl_ != nullptr) return;
+  TControl* hover = ControlAtPos(p);
+  if (hover != nullptr && dynamic_cast<TWinControl*>(hover) != nullptr) hover = nullptr;
+  if (hover == hoverControl_) return;
+  TControl* old = hoverControl_;
+  hoverControl_ = hover;
+  if (old != nullptr) old->MouseLeave();
+  if (hover != nullptr) hover->MouseEnter();
+}
+
 void TWinControl::HandleMouseEvent(QMouseEvent& event) {
   const QPoint pos = event.position().toPoint();
   win::POINT p{pos.x(), pos.y()};
@@ -773,16 +783,8 @@ void TWinControl::HandleMouseEvent(QMouseEvent& event) {
     p = {q.x(), q.y()};
   }
   const TShiftState shift = ui::ShiftOf(event);
+  UpdateHover(p);
   TControl* target = MouseTarget(p);
-  // Hover tracking of the graphic children.
-  TControl* hover = ControlAtPos(p);
-  if (hover != nullptr && dynamic_cast<TWinControl*>(hover) != nullptr) hover = nullptr;
-  if (hover != hoverControl_) {
-    TControl* old = hoverControl_;
-    hoverControl_ = hover;
-    if (old != nullptr) old->MouseLeave();
-    if (hover != nullptr) hover->MouseEnter();
-  }
   const int x = p.x - (target == this ? 0 : target->Left());
   const int y = p.y - (target == this ? 0 : target->Top());
   switch (event.type()) {
@@ -816,6 +818,8 @@ void TWinControl::HandleMouseEvent(QMouseEvent& event) {
     default:
       break;
   }
+  // After a release the hover is settled again.
+  UpdateHover(p);
 }
 
 void TWinControl::HandleWheelEvent(QWheelEvent& event) {

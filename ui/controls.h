@@ -154,6 +154,7 @@ class TControl : public TComponent {
   // Bounds changed: windowed controls move their widget and realign their children.
   virtual void BoundsChanged(bool sized);
   void SetTransparentFlag(bool value);
+  void Notification(TComponent* component) override;
   // Click is raised when the left button goes up over the control after going down on it.
   bool clickPending_ = false;
 
@@ -296,9 +297,10 @@ class TWinControl : public TControl {
   void FontChanged() override;
   void ColorChanged() override;
   void CursorChanged() override;
-  void Notification(TComponent* component) override;
   // The child's (or this control's) cursor at a client position.
   void UpdateCursorAt(win::POINT p);
+  // Mouse enter and leave of the graphic children at a client position.
+  void UpdateHover(win::POINT p);
   void AlignControls();
   // A child moved or changed size by other means than the alignment.
   virtual void ChildMoved(TControl* child) { (void)child; }
