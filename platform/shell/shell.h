@@ -1,4 +1,5 @@
-// Windows shell stand-in: opening a document or web address with the desktop's default handler.
+// Windows shell stand-in: the namespace (item_list.h, shell_folder.h) and opening a document or
+// web address with the desktop's default handler.
 #pragma once
 
 #include <functional>
@@ -6,6 +7,8 @@
 
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/kernel.h"
+#include "platform/shell/item_list.h"
+#include "platform/shell/shell_folder.h"
 
 namespace win {
 

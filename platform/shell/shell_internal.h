@@ -1,0 +1,51 @@
+// What the namespace's parts share: item bytes, places and name conversions.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "platform/shell/shell_folder.h"
+
+namespace win::shell {
+
+// Kind bytes of our items, and the tags of the shell's own items.
+enum : BYTE { kKindSpecial = 0x1F, kKindDrive = 0x2F, kKindFolder = 0x31, kKindFile = 0x32 };
+enum : BYTE { kDocuments = 1, kComputer, kNetwork, kRecycleBin, kControlPanel };
+
+// One item of a list, read from its bytes.
+struct Item {
+  BYTE kind = 0;
+  BYTE tag = 0;      // kKindSpecial
+  char letter = 0;   // kKindDrive
+  std::string name;  // kKindFolder, kKindFile: ANSI
+};
+// The first item of a list; nullopt when it is empty or not one of ours.
+std::optional<Item> ParseItem(LPCITEMIDLIST list);
+
+LPITEMIDLIST MakeItemList(BYTE kind, const std::string& payload);
+LPITEMIDLIST SpecialList(BYTE tag);
+LPITEMIDLIST DriveList(char letter);
+LPITEMIDLIST NameList(bool folder, const std::string& ansiName);
+
+// Where a list leads: the desktop, the computer, an empty virtual folder, or a host folder
+// (or file) with its Windows path (empty when no drive covers it).
+struct Location {
+  enum Type { kDesktop, kComputer, kEmpty, kFileSystem } type = kDesktop;
+  std::string host;
+  std::string winPath;
+  bool driveRoot = false;
+  UINT driveType = DRIVE_FIXED;
+  bool folder = true;
+};
+Location DesktopLocation();
+HRESULT Descend(const Location& at, const Item& item, Location* out);
+HRESULT DescendList(Location at, LPCITEMIDLIST list, Location* out);
+
+std::string Ansi(const char* utf8);
+std::optional<std::string> AnsiFromHostName(const std::string& hostName);
+std::optional<std::string> HostFromAnsiName(const std::string& ansiName);
+std::string JoinHost(const std::string& folder, const std::string& name);
+std::u16string Utf8ToUtf16(const std::string& utf8);
+std::string Utf16ToUtf8(const std::u16string& wide);
+
+}  // namespace win::shell
