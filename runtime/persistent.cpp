@@ -3,6 +3,14 @@
 #include "runtime/exceptions.h"
 #include "runtime/strings.h"
 
+TDestroyGuard::TDestroyGuard(TObject& object) : object_(&object), next_(object.guards_) {
+  object.guards_ = this;
+}
+
+TDestroyGuard::~TDestroyGuard() {
+  if (object_ != nullptr) object_->guards_ = next_;
+}
+
 TObject::~TObject() {
   for (TDestroyGuard* guard = guards_; guard != nullptr; guard = guard->next_)
     guard->object_ = nullptr;

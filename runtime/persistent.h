@@ -30,12 +30,10 @@ class TObject {
 // nest; an object destroyed under several of them marks them all.
 class TDestroyGuard {
  public:
-  explicit TDestroyGuard(TObject& object) : object_(&object), next_(object.guards_) {
-    object.guards_ = this;
-  }
-  ~TDestroyGuard() {
-    if (object_ != nullptr) object_->guards_ = next_;
-  }
+  // Out of line: the object keeps the guard's address until the guard ends, which a compiler
+  // inlining this into the caller cannot see (and warns of a dangling pointer).
+  explicit TDestroyGuard(TObject& object);
+  ~TDestroyGuard();
   TDestroyGuard(const TDestroyGuard&) = delete;
   TDestroyGuard& operator=(const TDestroyGuard&) = delete;
 
