@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev libgl-dev
   libjpeg62-turbo-dev libpng-dev
   libfreetype-dev libfontconfig-dev fonts-wqy-zenhei
+  adwaita-icon-theme  # the 16-pixel icons of the folder tree's system image list
   xdg-utils  # xdg-open: the link label opens its address with the desktop's handler
   libgtest-dev libgmock-dev libbenchmark-dev
 )
