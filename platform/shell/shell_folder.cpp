@@ -114,14 +114,14 @@ std::string Ansi(const char* utf8) {
   return Utf8ToAnsi(utf8).value_or(std::string());
 }
 
+// Names go through the kernel's name mapping, so a host name with a character Windows
+// forbids is listed under its private-use stand-in and still reaches the same file.
 std::optional<std::string> AnsiFromHostName(const std::string& hostName) {
-  // Characters that would split or break a Windows path have no ANSI name here.
-  if (hostName.find_first_of("\\:*?\"<>|") != std::string::npos) return std::nullopt;
-  return Utf8ToAnsi(hostName);
+  return HostNameToAnsi(hostName);
 }
 
 std::optional<std::string> HostFromAnsiName(const std::string& ansiName) {
-  return AnsiToUtf8(ansiName);
+  return AnsiNameToHost(ansiName);
 }
 
 std::string JoinHost(const std::string& folder, const std::string& name) {

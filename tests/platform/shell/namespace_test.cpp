@@ -299,6 +299,23 @@ TEST_F(NamespaceTest, NamesOutsideGbkAndWithABackslashTrailByteRoundTrip) {
   }
 }
 
+TEST_F(NamespaceTest, AHostNameWithAForbiddenCharacterIsListedUnderItsStandIn) {
+  Dir("c/desk/a:b/inner");
+  IShellFolder* desk = Bind("C:\\desk");
+  const std::vector<std::string> names = SortedNames(desk);
+  desk->Release();
+  ASSERT_EQ(names.size(), 1u);
+  const std::string name = names[0];
+  EXPECT_EQ(name.find_first_of("\\:"), std::string::npos) << "never splits a path";
+  const std::string path = "C:\\desk\\" + name + "\\inner";
+  LPITEMIDLIST list = win::ILCreateFromPathA(path.c_str());
+  ASSERT_NE(list, nullptr);
+  char back[win::MAX_PATH];
+  ASSERT_TRUE(win::SHGetPathFromIDListA(list, back));
+  EXPECT_EQ(std::string(back), path);
+  win::ILFree(list);
+}
+
 TEST_F(NamespaceTest, DisplayNameResultKinds) {
   Dir("c/desk/Photos");
   LPITEMIDLIST list = win::ILCreateFromPathA("C:\\desk\\Photos");
