@@ -1,6 +1,7 @@
 #include "imaging/metafile.h"
 
 #include <cstring>
+#include <limits>
 
 #include "imaging/bitmap.h"
 #include "imaging/canvas.h"
@@ -42,6 +43,13 @@ int MulDiv(std::int64_t value, std::int64_t numerator, std::int64_t denominator)
   const std::int64_t magnitude =
       (std::abs(product) + std::abs(denominator) / 2) / std::abs(denominator);
   return int((product < 0) != (denominator < 0) ? -magnitude : magnitude);
+}
+
+// A frame edge as the header can hold it (a rescaled frame may pass the 32-bit range).
+win::LONG ClampToLong(std::int64_t value) {
+  constexpr std::int64_t kMin = std::numeric_limits<win::LONG>::min();
+  constexpr std::int64_t kMax = std::numeric_limits<win::LONG>::max();
+  return win::LONG(value < kMin ? kMin : value > kMax ? kMax : value);
 }
 
 std::uint16_t PlaceableChecksum(const std::uint8_t* header) {
@@ -89,16 +97,24 @@ std::shared_ptr<Data> ParseEnhanced(std::vector<std::uint8_t> bytes, int& width,
   win::ENHMETAHEADER header;
   if (bytes.size() < sizeof header) InvalidMetafile();
   std::memcpy(&header, bytes.data(), sizeof header);
+  // Records are whole 32-bit words: the metafile handles refuse anything else, so a file taken
+  // here could not be put on the clipboard.
   if (header.iType != win::EMR_HEADER || header.dSignature != win::ENHMETA_SIGNATURE ||
-      header.nSize < sizeof header || header.nBytes != bytes.size() || header.nSize > header.nBytes)
+      header.nSize < sizeof header || header.nBytes != bytes.size() ||
+      header.nSize > header.nBytes || header.nBytes % 4 != 0)
+    InvalidMetafile();
+  // A frame whose extent passes the 32-bit range is no picture's.
+  const std::int64_t frameWidth = std::int64_t(header.rclFrame.right) - header.rclFrame.left;
+  const std::int64_t frameHeight = std::int64_t(header.rclFrame.bottom) - header.rclFrame.top;
+  if (frameWidth != ClampToLong(frameWidth) || frameHeight != ClampToLong(frameHeight))
     InvalidMetafile();
   auto data = std::make_shared<Data>();
   data->enhanced = true;
   data->device = header.szlDevice;
   data->millimeters = header.szlMillimeters;
   data->bytes = std::move(bytes);
-  width = header.rclFrame.right - header.rclFrame.left;
-  height = header.rclFrame.bottom - header.rclFrame.top;
+  width = int(frameWidth);
+  height = int(frameHeight);
   return data;
 }
 
@@ -264,8 +280,8 @@ void TMetafile::WriteToStream(TStream& stream) {
     std::vector<std::uint8_t> bytes = data_->bytes;
     win::ENHMETAHEADER header;
     std::memcpy(&header, bytes.data(), sizeof header);
-    header.rclFrame.right = header.rclFrame.left + frameWidth_;
-    header.rclFrame.bottom = header.rclFrame.top + frameHeight_;
+    header.rclFrame.right = ClampToLong(std::int64_t(header.rclFrame.left) + frameWidth_);
+    header.rclFrame.bottom = ClampToLong(std::int64_t(header.rclFrame.top) + frameHeight_);
     std::memcpy(bytes.data(), &header, sizeof header);
     stream.WriteBuffer(bytes.data(), std::int32_t(bytes.size()));
     return;

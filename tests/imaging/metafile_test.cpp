@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <vector>
 
 #include "imaging/bitmap.h"
@@ -138,6 +139,21 @@ TEST(MetafileTest, MalformedMetafilesAreRefusedAndTheMetafileKept) {
          return b;
        }()},
       {"too short", Bytes{1, 0}},
+      {"frame extent past 32 bits",
+       [] {
+         Bytes b = Emf(0, 0);
+         const std::int32_t left = std::numeric_limits<std::int32_t>::min();
+         std::memcpy(b.data() + 24, &left, 4);  // rclFrame.left; right stays 100
+         return b;
+       }()},
+      {"records not whole words",
+       [] {
+         Bytes b = Emf(10, 10);
+         b.resize(b.size() + 2);
+         const std::uint32_t total = std::uint32_t(b.size());
+         std::memcpy(b.data() + 48, &total, 4);  // nBytes
+         return b;
+       }()},
   };
   for (const auto& c : cases) {
     TMetafile metafile;
