@@ -20,11 +20,11 @@ class Exception : public std::exception {
   AnsiString message_;
 };
 
-#define SUOTU_DECLARE_EXCEPTION(Name, Base)                                    \
-  class Name : public Base {                                                   \
-   public:                                                                     \
-    using Base::Base;                                                          \
-    const char* ClassName() const noexcept override { return #Name; }          \
+#define SUOTU_DECLARE_EXCEPTION(Name, Base)                           \
+  class Name : public Base {                                          \
+   public:                                                            \
+    using Base::Base;                                                 \
+    const char* ClassName() const noexcept override { return #Name; } \
   }
 
 // The silent abort: ends a command without any message.

@@ -51,7 +51,9 @@ constexpr std::int64_t kMaxMemoryStream = std::numeric_limits<std::int32_t>::max
 constexpr std::int64_t kMemoryDelta = 8192;
 }  // namespace
 
-TMemoryStream::~TMemoryStream() { std::free(memory_); }
+TMemoryStream::~TMemoryStream() {
+  std::free(memory_);
+}
 
 void TMemoryStream::SetCapacity(std::int64_t capacity) {
   if (capacity > 0 && capacity < kMaxMemoryStream)
@@ -105,9 +107,15 @@ std::int32_t TMemoryStream::Write(const void* buffer, std::int32_t count) {
 
 std::int64_t TMemoryStream::Seek(std::int64_t offset, TSeekOrigin origin) {
   switch (origin) {
-    case TSeekOrigin::soBeginning: position_ = offset; break;
-    case TSeekOrigin::soCurrent: position_ += offset; break;
-    case TSeekOrigin::soEnd: position_ = size_ + offset; break;
+    case TSeekOrigin::soBeginning:
+      position_ = offset;
+      break;
+    case TSeekOrigin::soCurrent:
+      position_ += offset;
+      break;
+    case TSeekOrigin::soEnd:
+      position_ = size_ + offset;
+      break;
   }
   if (position_ < 0) position_ = 0;
   return position_;
@@ -130,8 +138,8 @@ void TMemoryStream::SaveToStream(TStream& stream) {
 TFileStream::TFileStream(const AnsiString& fileName, std::uint16_t mode) : fileName_(fileName) {
   using namespace win;
   if (mode == fmCreate) {
-    handle_ = CreateFileA(fileName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    handle_ = CreateFileA(fileName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                          FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle_ == INVALID_HANDLE_VALUE) {
       const DWORD error = GetLastError();
       throw EFCreateError(Format(strings::kFCreateError, ExpandFileName(fileName).c_str(),
@@ -180,8 +188,7 @@ std::int32_t TFileStream::Read(void* buffer, std::int32_t count) {
 std::int32_t TFileStream::Write(const void* buffer, std::int32_t count) {
   if (count <= 0 || handle_ == win::INVALID_HANDLE_VALUE) return 0;
   win::DWORD written = 0;
-  if (!win::WriteFile(handle_, buffer, static_cast<win::DWORD>(count), &written, nullptr))
-    return 0;
+  if (!win::WriteFile(handle_, buffer, static_cast<win::DWORD>(count), &written, nullptr)) return 0;
   return static_cast<std::int32_t>(written);
 }
 

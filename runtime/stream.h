@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "runtime/ansi_string.h"
 #include "platform/kernel/kernel.h"
+#include "runtime/ansi_string.h"
 
 enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
 

@@ -10,8 +10,7 @@ void ThumbnailEngine::ShowFile(const AnsiString& sourcePath, const AnsiString& w
   MakeThumbnail(preview_, widthText, view_);
 }
 
-AnsiString ThumbnailEngine::SaveThumbnail(const AnsiString& sourcePath,
-                                          const AnsiString& folder) {
+AnsiString ThumbnailEngine::SaveThumbnail(const AnsiString& sourcePath, const AnsiString& folder) {
   const AnsiString outputPath = ThumbnailOutputPath(folder, sourcePath);
   view_.WriteToFile(outputPath);
   return outputPath;

@@ -29,9 +29,9 @@ void Paint(TBitmap& bitmap, int width, int height) {
       const double fx = double(x) / width;
       const double fy = double(y) / height;
       const double ring = 0.5 + 0.5 * std::sin(40.0 * std::hypot(fx - 0.5, fy - 0.5));
-      row[3 * x + 0] = std::uint8_t(255 * fy);           // blue
-      row[3 * x + 1] = std::uint8_t(255 * ring);         // green
-      row[3 * x + 2] = std::uint8_t(255 * (1.0 - fx));   // red
+      row[3 * x + 0] = std::uint8_t(255 * fy);          // blue
+      row[3 * x + 1] = std::uint8_t(255 * ring);        // green
+      row[3 * x + 2] = std::uint8_t(255 * (1.0 - fx));  // red
     }
   }
 }

@@ -131,13 +131,14 @@ TEST_P(HalftoneReference, MatchesTheAreaAverageChannelForChannel) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Formats, HalftoneReference,
-    testing::Values(FormatCase{"24", 24, BI_RGB}, FormatCase{"32", 32, BI_RGB},
-                    FormatCase{"555", 16, BI_RGB}, FormatCase{"565", 16, BI_BITFIELDS},
-                    FormatCase{"8", 8, BI_RGB}, FormatCase{"4", 4, BI_RGB},
-                    FormatCase{"1", 1, BI_RGB}, FormatCase{"101010", 32, BI_BITFIELDS}),
-    [](const auto& info) { return std::string("bpp") + info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Formats, HalftoneReference,
+                         testing::Values(FormatCase{"24", 24, BI_RGB}, FormatCase{"32", 32, BI_RGB},
+                                         FormatCase{"555", 16, BI_RGB},
+                                         FormatCase{"565", 16, BI_BITFIELDS},
+                                         FormatCase{"8", 8, BI_RGB}, FormatCase{"4", 4, BI_RGB},
+                                         FormatCase{"1", 1, BI_RGB},
+                                         FormatCase{"101010", 32, BI_BITFIELDS}),
+                         [](const auto& info) { return std::string("bpp") + info.param.name; });
 
 // Other targets get the same averages, converted as any transfer converts a colour: exactly
 // into 32 bits, truncated into 5-6-5, nearest entry in an 8-bit colour table, and the
