@@ -16,8 +16,8 @@ packages=(
 )
 if [[ "${1:-}" == "--test" ]]; then
   # cjpeg/djpeg and ImageMagick are the reference peers of the image tests and benchmarks;
-  # clang brings libFuzzer for the fuzz targets.
-  packages+=(libjpeg-turbo-progs imagemagick clang time)
+  # clang brings libFuzzer for the fuzz targets; clang-format checks the formatting.
+  packages+=(libjpeg-turbo-progs imagemagick clang clang-format time)
   # An X server and its tools for the controls demonstration's screenshot and for suites
   # that need a real display.
   packages+=(xvfb xauth xdotool xclip x11-apps libglib2.0-dev)
