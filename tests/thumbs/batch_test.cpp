@@ -14,6 +14,7 @@
 #include "tests/imaging/bitmap_test_support.h"
 #include "tests/support/scratch_folder.h"
 #include "thumbs/engine.h"
+#include "thumbs/headless_batch.h"
 #include "thumbs/strings.h"
 #include "thumbs/thumbnail_maker.h"
 
@@ -289,6 +290,27 @@ TEST_F(BatchTest, AFolderThatCannotBeWrittenFailsTheFirstSave) {
   window_.currentFolder = source_.Win("missing");
   EXPECT_THROW(SaveAllToCurrentFolder(window_), Exception);
   EXPECT_EQ(window_.log, (Names{"count", "show 0"}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(BatchTest, TheHeadlessBatchWritesWhatTheOneFileEngineWrites) {
+  MakeJpeg(source_, "a.jpg", 64, 48);
+  MakeJpeg(source_, "b.jpg", 40, 80, true);
+  ScratchFolder batchOut{"suotu-batch-headless"};
+  HeadlessBatchWindow window({source_.Win("a.jpg"), source_.Win("b.jpg")}, batchOut.Win(), "20");
+  SaveAllToCurrentFolder(window);
+  EXPECT_EQ(window.Notices(), std::vector<AnsiString>{kBatchDone});
+  EXPECT_EQ(window.Refreshes(), 1);
+  for (const char* stem : {"a", "b"}) {
+    const std::string name = stem + kSuffix + ".jpg";
+    const std::string written = batchOut.Read(name);
+    EXPECT_FALSE(written.empty()) << stem;
+    EXPECT_TRUE(written == EngineBytes(source_.Win(std::string(stem) + ".jpg"), other_, name))
+        << stem;
+  }
 }
 
 }  // namespace
