@@ -10,5 +10,11 @@ inline constexpr char kCannotFocus[] = "Cannot focus a disabled or invisible win
 inline constexpr char kTreeIndexError[] = "Tree view index out of bounds";
 inline constexpr char kUnknownFailure[] = "Unknown exception";
 inline constexpr char kMenuIndexError[] = "Menu index out of range";
+// The picture dialogs' panel and preview window.
+inline constexpr char kPictureLabel[] = "Picture:";
+inline constexpr char kPictureSize[] = " (%dx%d)";
+inline constexpr char kPreviewHint[] = "Preview";
+inline constexpr char kPreviewCaption[] = "Preview";
+inline constexpr char kNoPicture[] = "(None)";
 
 }  // namespace ui
