@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QInputEvent>
 #include <QMouseEvent>
+#include <map>
 
 #include "platform/kernel/kernel.h"
 #include "platform/user/user.h"
@@ -77,8 +78,27 @@ QPalette ClassicPalette() {
   return p;
 }
 
+namespace {
+
+std::map<TCursor, TCursor>& RegisteredCursors() {
+  static auto* cursors = new std::map<TCursor, TCursor>;
+  return *cursors;
+}
+
+}  // namespace
+
+void RegisterCursor(TCursor number, TCursor stock) {
+  RegisteredCursors()[number] = ResolveCursor(stock);
+}
+
+TCursor ResolveCursor(TCursor cursor) {
+  const auto& cursors = RegisteredCursors();
+  const auto it = cursors.find(cursor);
+  return it == cursors.end() ? cursor : it->second;
+}
+
 Qt::CursorShape ToCursorShape(TCursor cursor) {
-  switch (cursor) {
+  switch (ResolveCursor(cursor)) {
     case crCross:
       return Qt::CrossCursor;
     case crIBeam:
@@ -110,7 +130,7 @@ Qt::CursorShape ToCursorShape(TCursor cursor) {
 }
 
 int CursorResourceId(TCursor cursor) {
-  switch (cursor) {
+  switch (ResolveCursor(cursor)) {
     case crDefault:
       return 0;
     case crCross:

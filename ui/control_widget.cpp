@@ -82,14 +82,10 @@ bool DispatchInput(TWinControl* control, QEvent* event, QWidget* source) {
       return GuardValue([&] { return control->HandleKeyEvent(*static_cast<QKeyEvent*>(event)); },
                         false);
     case QEvent::FocusIn:
-      Guard([&] {
-        if (control->OnEnter) control->OnEnter(control);
-      });
+      Guard([&] { control->DoEnter(); });
       return false;
     case QEvent::FocusOut:
-      Guard([&] {
-        if (control->OnExit) control->OnExit(control);
-      });
+      Guard([&] { control->DoExit(); });
       return false;
     default:
       return false;

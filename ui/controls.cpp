@@ -901,6 +901,7 @@ bool TWinControl::HandleKeyEvent(QKeyEvent& event) {
     }
     return false;
   }
+  if (event.isAutoRepeat()) return false;  // a held key repeats its press only
   if (key != 0) {
     KeyUp(key, shift);
     if (key == 0) return true;

@@ -257,6 +257,13 @@ class TWinControl : public TControl {
 
   TNotifyEvent OnEnter;
   TNotifyEvent OnExit;
+  // The control gained or lost the focus; the base raises OnEnter / OnExit.
+  virtual void DoEnter() {
+    if (OnEnter) OnEnter(this);
+  }
+  virtual void DoExit() {
+    if (OnExit) OnExit(this);
+  }
   TKeyEvent OnKeyDown;
   TKeyEvent OnKeyUp;
   TKeyPressEvent OnKeyPress;

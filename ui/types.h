@@ -76,6 +76,14 @@ inline constexpr TCursor crAppStart = -19;
 inline constexpr TCursor crHandPoint = -21;
 inline constexpr TCursor crSizeAll = -22;
 
+namespace ui {
+// Makes a program's own cursor number show as one of the stock cursors (the link labels'
+// hand, 26000). Registering a number again replaces its cursor.
+void RegisterCursor(TCursor number, TCursor stock);
+// The stock cursor a number stands for: itself unless registered.
+TCursor ResolveCursor(TCursor cursor);
+}  // namespace ui
+
 using TMouseEvent =
     std::function<void(TObject* sender, TMouseButton button, TShiftState shift, int x, int y)>;
 using TMouseMoveEvent = std::function<void(TObject* sender, TShiftState shift, int x, int y)>;
