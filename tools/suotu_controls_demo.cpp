@@ -1,4 +1,5 @@
-// Shows each standard control of the window layer in one borderless window, so their look
+// Shows each standard control of the window layer, and the styled widgets in the main window's
+// colours, in one borderless window, so their look
 // can be checked by eye (and in a screenshot under Xvfb). Not part of the program.
 //   suotu-controls-demo [--quit-after MS]
 #include <QPixmap>
@@ -13,6 +14,11 @@
 #include "ui/menus.h"
 #include "ui/stdctrls.h"
 #include "ui/tree_view.h"
+#include "widgets/rz_bmp_button.h"
+#include "widgets/rz_button.h"
+#include "widgets/rz_list_box.h"
+#include "widgets/rz_panel.h"
+#include "widgets/rz_url_label.h"
 
 namespace {
 
@@ -44,11 +50,44 @@ int main(int argc, char** argv) {
   title->Font().SetColor(win::RGB(0xF4, 0xFA, 0xFF));
   title->Font().SetStyle({TFontStyle::fsBold});
 
-  auto* body = Place<TPanel>(form, form, 0, 35, 640, 385);
+  // The close button's faces: a light cross on a dark square, olive where the title shows.
+  auto* close = Place<TRzBmpButton>(form, title, 600, -1, 38, 18);
+  auto face = [](TBitmap& b, win::COLORREF square) {
+    b.SetColorDepth(TColorDepth::Depth24);
+    b.SetWidth(38);
+    b.SetHeight(18);
+    TCanvas& k = b.Canvas();
+    k.Brush().SetColor(clOlive);
+    k.FillRect(Rect(0, 0, 38, 18));
+    k.Brush().SetColor(square);
+    k.FillRect(Rect(12, 2, 28, 16));
+    for (int i = 0; i < 8; ++i) {
+      k.SetPixels(16 + i, 5 + i, clWhite);
+      k.SetPixels(23 - i, 5 + i, clWhite);
+    }
+  };
+  face(close->Bitmaps().Up(), win::RGB(0x2F, 0x88, 0xA2));
+  face(close->Bitmaps().Hot(), win::RGB(0xF0, 0x9B, 0x14));
+  face(close->Bitmaps().Down(), win::RGB(0x80, 0x40, 0x00));
+  close->OnClick = [](TObject*) { Application->Terminate(); };
+
+  auto* bottom = Place<TRzPanel>(form, form, 0, 392, 640, 28);  // rpBottom
+  bottom->SetAlign(TAlign::alBottom);
+  bottom->SetBorderOuter(TFrameStyleEx::fsNone);
+  bottom->SetVisualStyle(TVisualStyle::vsGradient);
+  bottom->SetGradientColorStyle(TGradientColorStyle::gcsCustom);
+  bottom->SetGradientColorStart(16379341);
+  bottom->SetGradientColorStop(16310439);
+  auto* link = Place<TRzURLLabel>(form, bottom, 411, 8, 229, 13);
+  link->SetTransparent(true);
+  link->SetCaption("\xBB\xB6\xD3\xAD\xB9\xE2\xC1\xD9:http://www.suotu.example");  // 欢迎光临
+
+  auto* body = Place<TRzPanel>(form, form, 0, 35, 640, 357);  // RzPanel1
   body->SetAlign(TAlign::alClient);
-  body->SetBevelOuter(TBevelCut::bvNone);
-  body->SetBorderWidth(2);
-  body->SetColor(clWhite);
+  body->SetBorderOuter(TFrameStyleEx::fsFlatBold);
+  body->SetFlatColor(10651695);
+  body->SetVisualStyle(TVisualStyle::vsGradient);
+  body->SetGradientColorStyle(TGradientColorStyle::gcsCustom);
 
   auto* left = Place<TPanel>(form, body, 2, 2, 170, 381);
   left->SetAlign(TAlign::alLeft);
@@ -73,7 +112,10 @@ int main(int argc, char** argv) {
   button->SetCaption("\xCB\xF5\xC2\xD4\xCD\xBC (TButton)");  // 缩略图
   button->OnClick = [](TObject*) { ShowNotice("\xB2\xD9\xD7\xF7\xCD\xEA\xB3\xC9!"); };
 
-  auto* list = Place<TListBox>(form, left, 8, 165, 150, 90);
+  auto* list = Place<TRzListBox>(form, left, 8, 165, 150, 90);  // RzListBox1's frame
+  list->Frame().SetFrameVisible(true);
+  list->Frame().SetFrameColor(12638925);
+  list->Frame().SetFrameHotColor(12638925);
   list->SetMultiSelect(true);
   list->SetItemHeight(13);
   list->Items().Assign({"C:\\photos\\a.jpg", "C:\\photos\\B.JPG", "C:\\photos\\h.jpg",
@@ -81,13 +123,6 @@ int main(int argc, char** argv) {
   list->SetSelected(0, true);
   list->SetSelected(2, true);
   list->SetItemIndex(1);
-  // The framed list's own frame, painted over the list's two border pixels.
-  list->SetFramePainter(TListBox::kBorderWidth, [](TCanvas& canvas, int w, int h) {
-    canvas.Brush().SetColor(win::RGB(0xCD, 0xDA, 0xC0));
-    canvas.FrameRect(Rect(0, 0, w, h));
-    canvas.Brush().SetColor(clWhite);
-    canvas.FrameRect(Rect(1, 1, w - 1, h - 1));
-  });
 
   auto* tree = Place<TTreeView>(form, left, 8, 262, 150, 110);
   tree->SetIndent(19);
@@ -121,6 +156,17 @@ int main(int argc, char** argv) {
   inner->SetCaption("\xCB\xF5\xC2\xD4\xCD\xBC\xBF\xED\xB6\xC8");  // 缩略图宽度
   auto* groupEdit = Place<TEdit>(form, group, 12, 44, 170, 21);
   groupEdit->SetText("TEdit in a TGroupBox");
+  // RzButton2 and RzButton3: hot-tracking buttons whose long captions wrap.
+  for (int i = 0; i < 2; ++i) {
+    auto* rz = Place<TRzButton>(form, group, 12 + i * 90, 74, 84, 49 - 2 * i);
+    rz->SetFrameColor(10651695);
+    rz->SetColor(16769186);
+    if (i == 0) rz->SetHighlightColor(clWhite);
+    rz->SetHotTrack(true);
+    rz->SetCaption(i == 0 ? "\xC5\xFA\xC1\xBF\xC9\xFA\xB3\xC9 [\xB5\xBD\xB5\xB1\xC7\xB0]"
+                          : "\xC5\xFA\xC1\xBF\xC9\xFA\xB3\xC9 [\xB5\xBD\xD6\xB8\xB6\xA8]");
+    rz->OnClick = [](TObject*) { ShowNotice("\xB2\xD9\xD7\xF7\xCD\xEA\xB3\xC9!"); };
+  }
 
   auto* box = Place<TScrollBox>(form, right, 8, 8, 230, 360);
   box->SetBorderStyle(TBorderStyle::bsNone);

@@ -66,7 +66,28 @@ win::RECT DrawBorder(win::HDC dc, win::RECT r, TFrameStyleEx style, const TPanel
   return r;
 }
 
+// How far in a border style reaches.
+int BorderThickness(TFrameStyleEx style) {
+  switch (style) {
+    case fsNone:
+      return 0;
+    case fsFlatBold:
+    case fsFlatRounded:
+    case fsGroove:
+    case fsBump:
+      return 2;
+    default:
+      return 1;
+  }
+}
+
 }  // namespace
+
+win::RECT PanelInterior(const win::RECT& rect, const TPanelLook& look) {
+  const int n = BorderThickness(look.borderOuter) + (look.borderWidth > 0 ? look.borderWidth : 0) +
+                BorderThickness(look.borderInner);
+  return Inset(rect, look.borderSides, n);
+}
 
 win::COLORREF PanelFlatColor(const TPanelLook& look) {
   return ShiftLuminance(look.flatColor, look.flatColorAdjustment);

@@ -49,6 +49,9 @@ struct TPanelLook {
 // FlatColor shifted by FlatColorAdjustment.
 win::COLORREF PanelFlatColor(const TPanelLook& look);
 
+// The rectangle inside every border: where the panel's interior and aligned children go.
+win::RECT PanelInterior(const win::RECT& rect, const TPanelLook& look);
+
 // Paints the whole panel rectangle; parentColor shows in the corners outside a rounded outline.
 // Returns the interior rectangle (inside every border), where the panel's own painting goes.
 // System colours are resolved now, so a changed scheme shows at the next paint.

@@ -1,0 +1,25 @@
+#include "widgets/rz_status.h"
+
+#include "ui/text.h"
+#include "widgets/drawing.h"
+
+TRzStatusBar::TRzStatusBar(TComponent* owner) : TCustomControl(owner) {
+  SetBounds(0, 0, 300, 19);
+  SetVisible(false);
+}
+
+void TRzStatusBar::Paint() {
+  FillSolid(Canvas().Handle(), ClientRect(), Color());
+}
+
+TRzStatusPane::TRzStatusPane(TComponent* owner) : TGraphicControl(owner) {
+  SetBounds(0, 0, 100, 19);
+  SetVisible(false);
+}
+
+void TRzStatusPane::Paint(TCanvas& canvas) {
+  canvas.Font().CopyFrom(&Font());
+  win::RECT r = ClientRect();
+  r.left += 2;
+  ui::DrawCaption(canvas, Caption(), r, ui::tfLeft | ui::tfVCenter | ui::tfSingleLine);
+}
