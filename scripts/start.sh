@@ -1,9 +1,21 @@
 #!/usr/bin/env bash
-# Starts what the release build holds. Until the main window lands, that is the thumbnail
-# engine's demonstration over the sample photos.
+# Starts the program from the release build. Without a display it runs on a virtual X
+# display, saves a screenshot of the main window as out/suotu-window.png and ends it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-if [[ -x build/release/tools/suotu-thumb ]]; then
-  exec scripts/demo.sh "$@"
+program=build/release/app/suotu
+if [[ ! -x $program ]]; then
+  echo "Suotu: $program is missing; run ./run to build it." >&2
+  exit 1
 fi
-echo "Suotu: the engine libraries are built in build/release; run ./test to exercise them."
+if [[ -n ${DISPLAY:-} || -n ${WAYLAND_DISPLAY:-} ]]; then
+  exec "$program" "$@"
+fi
+echo "No display (DISPLAY and WAYLAND_DISPLAY unset): running on a virtual X display; screenshot in out/suotu-window.png."
+mkdir -p out
+export SUOTU_PROGRAM=$program
+xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
+  "$SUOTU_PROGRAM" & pid=$!
+  sleep 3
+  import -window root out/suotu-window.png
+  kill $pid; wait $pid 2>/dev/null || true'

@@ -18,3 +18,7 @@ inline constexpr char kPreviewCaption[] = "Preview";
 inline constexpr char kNoPicture[] = "(None)";
 
 }  // namespace ui
+
+namespace ui {
+inline constexpr char kLayoutError[] = "Layout line %d: %s";
+}  // namespace ui
