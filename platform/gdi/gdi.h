@@ -169,8 +169,8 @@ constexpr int PS_DASHDOTDOT = 4;
 constexpr int PS_NULL = 5;
 constexpr int PS_INSIDEFRAME = 6;
 
-// Font description. Fonts are kept as descriptions for now; text output comes with the
-// widgets.
+// Font description. Text output resolves it through fontconfig and draws with FreeType (see
+// text.h for how a description resolves).
 constexpr int LF_FACESIZE = 32;
 struct LOGFONTA {
   LONG lfHeight;  // negative: em height in pixels
@@ -195,6 +195,69 @@ constexpr BYTE GB2312_CHARSET = 134;
 constexpr BYTE DEFAULT_QUALITY = 0;
 constexpr BYTE NONANTIALIASED_QUALITY = 3;
 constexpr BYTE ANTIALIASED_QUALITY = 4;
+
+struct TEXTMETRICA {
+  LONG tmHeight;  // ascent + descent
+  LONG tmAscent;
+  LONG tmDescent;
+  LONG tmInternalLeading;  // tmHeight minus the em height
+  LONG tmExternalLeading;
+  LONG tmAveCharWidth;
+  LONG tmMaxCharWidth;
+  LONG tmWeight;
+  LONG tmOverhang;
+  LONG tmDigitizedAspectX;
+  LONG tmDigitizedAspectY;
+  BYTE tmFirstChar;
+  BYTE tmLastChar;
+  BYTE tmDefaultChar;
+  BYTE tmBreakChar;
+  BYTE tmItalic;
+  BYTE tmUnderlined;
+  BYTE tmStruckOut;
+  BYTE tmPitchAndFamily;
+  BYTE tmCharSet;
+};
+
+// TextOut alignment (SetTextAlign): one horizontal and one vertical value, plus TA_UPDATECP.
+constexpr UINT TA_NOUPDATECP = 0;
+constexpr UINT TA_UPDATECP = 1;
+constexpr UINT TA_LEFT = 0;
+constexpr UINT TA_RIGHT = 2;
+constexpr UINT TA_CENTER = 6;
+constexpr UINT TA_TOP = 0;
+constexpr UINT TA_BOTTOM = 8;
+constexpr UINT TA_BASELINE = 24;
+
+// ExtTextOut options.
+constexpr UINT ETO_OPAQUE = 0x0002;
+constexpr UINT ETO_CLIPPED = 0x0004;
+
+// DrawText formats.
+constexpr UINT DT_TOP = 0x00000000;
+constexpr UINT DT_LEFT = 0x00000000;
+constexpr UINT DT_CENTER = 0x00000001;
+constexpr UINT DT_RIGHT = 0x00000002;
+constexpr UINT DT_VCENTER = 0x00000004;
+constexpr UINT DT_BOTTOM = 0x00000008;
+constexpr UINT DT_WORDBREAK = 0x00000010;
+constexpr UINT DT_SINGLELINE = 0x00000020;
+constexpr UINT DT_EXPANDTABS = 0x00000040;
+constexpr UINT DT_TABSTOP = 0x00000080;
+constexpr UINT DT_NOCLIP = 0x00000100;
+constexpr UINT DT_EXTERNALLEADING = 0x00000200;
+constexpr UINT DT_CALCRECT = 0x00000400;
+constexpr UINT DT_NOPREFIX = 0x00000800;
+constexpr UINT DT_INTERNAL = 0x00001000;
+constexpr UINT DT_EDITCONTROL = 0x00002000;
+constexpr UINT DT_PATH_ELLIPSIS = 0x00004000;
+constexpr UINT DT_END_ELLIPSIS = 0x00008000;
+constexpr UINT DT_MODIFYSTRING = 0x00010000;
+constexpr UINT DT_RTLREADING = 0x00020000;
+constexpr UINT DT_WORD_ELLIPSIS = 0x00040000;
+constexpr UINT DT_NOFULLWIDTHCHARBREAK = 0x00080000;
+constexpr UINT DT_HIDEPREFIX = 0x00100000;
+constexpr UINT DT_PREFIXONLY = 0x00200000;
 
 // Object types (GetObjectType / GetCurrentObject).
 constexpr UINT OBJ_PEN = 1;
@@ -427,6 +490,43 @@ int ExcludeClipRect(HDC dc, int left, int top, int right, int bottom);
 int SelectClipRgn(HDC dc, HRGN region);  // region 0 removes the clipping; a region is copied
 int GetClipBox(HDC dc, RECT* rect);
 HRGN CreateRectRgn(int left, int top, int right, int bottom);  // device coordinates
+
+// --- Text ----------------------------------------------------------------------------------
+// Strings are bytes in code page 936 (a double-byte or GB18030 four-byte character counts as
+// its bytes in `count`); count -1 means up to the terminating zero (DrawText only). Text is
+// drawn with the selected font in the text colour, antialiased glyphs blended with what is
+// below them; in OPAQUE mode the text's cell is first filled with the background colour.
+// Measuring works on every DC, the screen DC included; drawing on the screen DC does nothing.
+// The text module keeps its faces and rendered glyphs in one cache behind a lock, so text calls
+// may come from any thread.
+UINT SetTextAlign(HDC dc, UINT align);  // GDI_ERROR for a bad DC
+UINT GetTextAlign(HDC dc);
+// (x, y) is the reference point of the text alignment (top left by default). With TA_UPDATECP
+// the current position is used instead of (x, y) and moves by the text's width.
+BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int count);
+// ETO_OPAQUE fills rect with the background colour (whatever the background mode), ETO_CLIPPED
+// clips the text to rect. dx, when given, holds the advance of each byte; a character advances
+// by the sum of its bytes' entries.
+BOOL ExtTextOutA(HDC dc, int x, int y, UINT options, const RECT* rect, LPCSTR text, UINT count,
+                 const int* dx);
+// Width of the text as TextOut advances it; height the font's cell height. No prefix handling,
+// tabs measure as the font's tab glyph (nothing).
+BOOL GetTextExtentPoint32A(HDC dc, LPCSTR text, int count, SIZE* size);
+BOOL GetTextMetricsA(HDC dc, TEXTMETRICA* metrics);
+// Formats text into rect. Lines break at CR, LF and CR LF (not with DT_SINGLELINE); with
+// DT_WORDBREAK also where the next word would pass the right edge: after blanks (which are not
+// drawn at the break) and between Chinese characters, never before closing or after opening
+// punctuation. A word wider than the rectangle keeps its line. DT_EXPANDTABS sets tab stops every
+// 8 average character widths (DT_TABSTOP: the format's bits 8-15 give the count). Without
+// DT_NOPREFIX "&x" draws x underlined and "&&" draws "&" (DT_HIDEPREFIX: no underline,
+// DT_PREFIXONLY: only the underlines). DT_END_ELLIPSIS (and DT_WORD_ELLIPSIS, DT_PATH_ELLIPSIS,
+// treated alike) ends a line that is too wide with "...". DT_VCENTER and DT_BOTTOM apply to
+// DT_SINGLELINE only. Output is clipped to rect unless DT_NOCLIP.
+// DT_CALCRECT draws nothing: it sets rect's right and bottom to bound the formatted text (the
+// width of the longest line; the given width is the limit for word breaking).
+// Returns the text's height; with DT_VCENTER or DT_BOTTOM the offset from rect's top to the
+// bottom of the drawn text. 0 on failure (and for empty text).
+int DrawTextA(HDC dc, LPCSTR text, int count, RECT* rect, UINT format);
 
 // --- Drawing -----------------------------------------------------------------------------
 // Everything is clipped to the target bitmap and the DC's clip region; drawing on the screen

@@ -194,6 +194,7 @@ struct DcState {
   COLORREF textColor = 0x000000;
   COLORREF bkColor = 0xFFFFFF;
   int bkMode = OPAQUE;
+  UINT textAlign = TA_LEFT | TA_TOP;
   int rop2 = R2_COPYPEN;
   int stretchMode = BLACKONWHITE;
   POINT brushOrg{0, 0};
@@ -205,8 +206,8 @@ struct DcState {
 
 // A device context: the screen (no pixels of its own) or a memory DC drawing into the selected
 // bitmap. A window DC fits as a third kind whose Surface() is a 32-bit top-down bitmap of the
-// window's size owned by the DC (the window layer shows that buffer); text output adds a
-// renderer reading state.font, textColor, bkColor and bkMode.
+// window's size owned by the DC (the window layer shows that buffer). Text output reads
+// state.font, textColor, bkColor, bkMode and textAlign.
 enum class DcKind : std::uint8_t { Screen, Memory };
 struct Dc : Object {
   static constexpr Kind kKind = Kind::Dc;
