@@ -1,6 +1,7 @@
 #include "imaging/canvas.h"
 
 #include <algorithm>
+#include <climits>
 #include <functional>
 #include <map>
 #include <vector>
@@ -632,6 +633,37 @@ void TCanvas::LineTo(int x, int y) {
 void TCanvas::Rectangle(int left, int top, int right, int bottom) {
   Drawing(csHandleValid | csPenValid | csBrushValid,
           [&] { win::Rectangle(handle_, left, top, right, bottom); });
+}
+
+namespace {
+int TextLength(const AnsiString& text) {
+  return int(std::min<std::size_t>(text.size(), std::size_t(INT_MAX)));
+}
+}  // namespace
+
+void TCanvas::TextOut(int x, int y, const AnsiString& text) {
+  Changing();
+  RequiredState(csHandleValid | csFontValid | csBrushValid);
+  win::TextOutA(handle_, x, y, text.data(), TextLength(text));
+  MoveTo(x + TextWidth(text), y);
+  Changed();
+}
+
+void TCanvas::TextRect(const win::RECT& rect, int x, int y, const AnsiString& text) {
+  Changing();
+  RequiredState(csHandleValid | csFontValid | csBrushValid);
+  win::UINT options = win::ETO_CLIPPED;
+  if (brush_.Style() != TBrushStyle::bsClear) options |= win::ETO_OPAQUE;
+  win::ExtTextOutA(handle_, x, y, options, &rect, text.data(), win::UINT(TextLength(text)),
+                   nullptr);
+  Changed();
+}
+
+win::SIZE TCanvas::TextExtent(const AnsiString& text) {
+  RequiredState(csHandleValid | csFontValid);
+  win::SIZE size{0, 0};
+  win::GetTextExtentPoint32A(handle_, text.data(), TextLength(text), &size);
+  return size;
 }
 
 TColor TCanvas::Pixels(int x, int y) {

@@ -280,6 +280,15 @@ class TCanvas : public TPersistent, private TGraphicsObjectOwner {
   void LineTo(int x, int y);
   void Rectangle(int left, int top, int right, int bottom);
   void Rectangle(const win::RECT& rect) { Rectangle(rect.left, rect.top, rect.right, rect.bottom); }
+  // Text in the font, (x, y) its top left corner; the brush colour fills the text's cell
+  // unless the brush is clear. The pen moves to the end of the text.
+  void TextOut(int x, int y, const AnsiString& text);
+  // Text at (x, y) clipped to rect; a brush that is not clear fills rect first.
+  void TextRect(const win::RECT& rect, int x, int y, const AnsiString& text);
+  // The size of the text in the font, as TextOut draws it (no prefix or tab handling).
+  win::SIZE TextExtent(const AnsiString& text);
+  int TextWidth(const AnsiString& text) { return TextExtent(text).cx; }
+  int TextHeight(const AnsiString& text) { return TextExtent(text).cy; }
   // Pixel access (cold code only). Pixels answers CLR_INVALID outside the surface.
   TColor Pixels(int x, int y);
   void SetPixels(int x, int y, TColor color);

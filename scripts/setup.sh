@@ -11,6 +11,7 @@ packages=(
   libjpeg62-turbo-dev libpng-dev
   libfreetype-dev libfontconfig-dev fonts-wqy-zenhei
   adwaita-icon-theme  # the 16-pixel icons of the folder tree's system image list
+  fonts-dejavu-core  # the Latin sans face text resolves to (sizes are checked against it)
   xdg-utils  # xdg-open: the link label opens its address with the desktop's handler
   libgtest-dev libgmock-dev libbenchmark-dev
 )
