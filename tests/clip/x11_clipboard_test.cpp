@@ -1,6 +1,7 @@
 // Paste and save against another program that owns the real X clipboard. The suite starts its
 // own Xvfb on a free display and offers data with xclip, as a user copying in another program.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -62,7 +63,7 @@ bool RunToEnd(const std::vector<std::string>& args) {
 }
 
 template <class Done>
-bool PumpUntil(Done done, int ms = 3000) {
+bool PumpUntil(Done done, int ms = 15000) {
   QElapsedTimer clock;
   clock.start();
   while (!done() && clock.elapsed() < ms) {
@@ -91,21 +92,25 @@ class X11World {
  private:
   X11World() {
     if (!OnPath("Xvfb") || !OnPath("xclip")) return;
-    for (int display = 73; display < 140 && server_ == 0; ++display) {
-      const std::string socket = "/tmp/.X11-unix/X" + std::to_string(display);
-      const std::string lock = "/tmp/.X" + std::to_string(display) + "-lock";
-      if (std::filesystem::exists(socket) || std::filesystem::exists(lock)) continue;
-      server_ = Spawn({"Xvfb", ":" + std::to_string(display), "-screen", "0", "1280x800x24",
-                       "-nolisten", "tcp"});
-      for (int i = 0; i < 100 && !std::filesystem::exists(socket); ++i) ::usleep(50000);
-      if (!std::filesystem::exists(socket)) {
-        ::kill(server_, SIGTERM);
-        ::waitpid(server_, nullptr, 0);
-        server_ = 0;
-        continue;
-      }
-      ::setenv("DISPLAY", (":" + std::to_string(display)).c_str(), 1);
+    // Xvfb picks a free display itself and writes its number to the pipe, so suites that start
+    // servers at the same time never race for one display.
+    int fds[2];
+    if (::pipe(fds) != 0) return;
+    server_ = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x800x24",
+                     "-nolisten", "tcp"});
+    ::close(fds[1]);
+    std::string number;
+    pollfd wait{fds[0], POLLIN, 0};
+    char c = 0;
+    while (server_ != 0 && ::poll(&wait, 1, 20000) == 1 && ::read(fds[0], &c, 1) == 1 && c != '\n')
+      number += c;
+    ::close(fds[0]);
+    if (server_ != 0 && number.empty()) {
+      ::kill(server_, SIGTERM);
+      ::waitpid(server_, nullptr, 0);
+      server_ = 0;
     }
+    if (server_ != 0) ::setenv("DISPLAY", (":" + number).c_str(), 1);
     if (server_ == 0) return;
     ::setenv("QT_QPA_PLATFORM", "xcb", 1);
     session_ = std::make_unique<ApplicationSession>(argc_, argv_);
