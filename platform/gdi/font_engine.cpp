@@ -359,7 +359,9 @@ std::string KeyBytes(const LOGFONTA& lf) {
   k.lfUnderline = lf.lfUnderline;
   k.lfStrikeOut = lf.lfStrikeOut;
   k.lfCharSet = lf.lfCharSet;
-  std::strncpy(k.lfFaceName, lf.lfFaceName, LF_FACESIZE - 1);
+  // The face name up to its terminator; the last byte stays 0 even for an unterminated name.
+  for (std::size_t i = 0; i + 1 < LF_FACESIZE && lf.lfFaceName[i] != 0; ++i)
+    k.lfFaceName[i] = lf.lfFaceName[i];
   return std::string(reinterpret_cast<const char*>(&k), sizeof k);
 }
 
