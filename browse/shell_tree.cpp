@@ -1,17 +1,27 @@
 #include "browse/shell_tree.h"
 
+#include <QAbstractScrollArea>
 #include <QEvent>
 #include <QImage>
 #include <QPixmap>
+#include <QScrollBar>
 #include <QWidget>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include "browse/child_match.h"
 #include "platform/shell/image_list.h"
 #include "runtime/exceptions.h"
+#include "ui/forms.h"
 
 namespace {
+
+constexpr win::UINT_PTR kPendingActionTimer = 1;
+constexpr int kWheelNotch = 120;
+// The wheel setting that asks for a page per notch.
+constexpr win::UINT kWheelPageScroll = UINT_MAX;
 
 [[noreturn]] void RaiseShellError(win::HRESULT hr) {
   throw EOSError(SysErrorMessage(win::DWORD(hr)), win::DWORD(hr));
@@ -53,6 +63,59 @@ QPixmap ComposeIcon(win::HIMAGELIST list, int index, int overlay, bool cut) {
   QImage image(16, 16, QImage::Format_ARGB32);
   std::memcpy(image.bits(), pixels.data(), 256 * 4);
   return QPixmap::fromImage(image);
+}
+
+// The hourglass over every window for the life of the scope.
+class Hourglass {
+ public:
+  Hourglass() {
+    if (Screen == nullptr) return;
+    saved_ = Screen->Cursor();
+    Screen->SetCursor(crHourGlass);
+  }
+  ~Hourglass() {
+    if (Screen != nullptr) Screen->SetCursor(saved_);
+  }
+  Hourglass(const Hourglass&) = delete;
+  Hourglass& operator=(const Hourglass&) = delete;
+
+ private:
+  TCursor saved_ = crDefault;
+};
+
+// Raises a counter for the life of the scope.
+class Raised {
+ public:
+  explicit Raised(int& count) : count_(count) { ++count_; }
+  ~Raised() { --count_; }
+  Raised(const Raised&) = delete;
+  Raised& operator=(const Raised&) = delete;
+
+ private:
+  int& count_;
+};
+
+// A begin-update / end-update pair of the node collection.
+class Updating {
+ public:
+  explicit Updating(TTreeView& tree) : tree_(tree) { tree_.BeginUpdate(); }
+  ~Updating() { tree_.EndUpdate(); }
+  Updating(const Updating&) = delete;
+  Updating& operator=(const Updating&) = delete;
+
+ private:
+  TTreeView& tree_;
+};
+
+struct ListFree {
+  void operator()(win::ITEMIDLIST* list) const { win::ILFree(list); }
+};
+using OwnedList = std::unique_ptr<win::ITEMIDLIST, ListFree>;
+
+bool IsInside(const TTreeNode* node, const TTreeNode* ancestor) {
+  for (const TTreeNode* p = node; p != nullptr; p = p->Parent())
+    if (p == ancestor) return true;
+  return false;
 }
 
 class FocusWatcher : public QObject {
@@ -159,10 +222,14 @@ TRzShellTree::TRzShellTree(TComponent* owner) : TTreeView(owner) {
     return CompareInFolder(reinterpret_cast<win::IShellFolder*>(data), da->RelativeList(),
                            db->RelativeList());
   };
-  OnDeletion = [](TObject*, TTreeNode* node) {
+  OnDeletion = [this](TObject*, TTreeNode* node) {
+    if (DataOf(node) == nullptr) return;
+    if (OnDeleteItem) OnDeleteItem(this, node);
     delete DataOf(node);
     node->SetData(nullptr);
   };
+  // The tree view reports the user's moves of the selection; ours are published by SelectNode.
+  TTreeView::OnChange = [this](TObject*) { SelectionMoved(); };
   win::HIMAGELIST images = SystemImageList();
   SetImages([images](int index, int overlay, bool cut) {
     return ComposeIcon(images, index, overlay, cut);
@@ -171,6 +238,7 @@ TRzShellTree::TRzShellTree(TComponent* owner) : TTreeView(owner) {
 }
 
 TRzShellTree::~TRzShellTree() {
+  if (HandleAllocated()) win::KillTimer(Handle(), kPendingActionTimer);
   DeleteAllNodes();
 }
 
@@ -189,6 +257,87 @@ void TRzShellTree::HandleCreated() {
   TTreeView::HandleCreated();
   InstallFrame();
   new FocusWatcher(Widget(), *this);
+  // A window made after loading fills itself once it runs (nodes made meanwhile satisfy it).
+  if (!Loading() && HasOption(TRzShellTreeOption::stoAutoFill) && Count() == 0)
+    win::PostMessage(Handle(), kShellTreeFillRequest, 0, 0);
+}
+
+void TRzShellTree::Loaded() {
+  TTreeView::Loaded();
+  if (HasOption(TRzShellTreeOption::stoAutoFill) && Count() == 0) Refill();
+}
+
+win::LRESULT TRzShellTree::WndProc(win::UINT message, win::WPARAM wParam, win::LPARAM lParam) {
+  switch (message) {
+    case kShellTreeChangeSignal:
+      ChangeSignal(wParam);
+      return 0;
+    case kShellTreeFillRequest:
+      if (Count() == 0) Refill();
+      return 0;
+    case win::WM_TIMER:
+      if (wParam != kPendingActionTimer) break;
+      RunPendingAction();
+      return 0;
+    default:
+      break;
+  }
+  return TTreeView::WndProc(message, wParam, lParam);
+}
+
+void TRzShellTree::ChangeSignal(win::WPARAM) {
+  if (skipNextChangeSignal_ || operationActive_) {
+    skipNextChangeSignal_ = false;
+    return;
+  }
+  ArmPendingAction(TRzPendingAction::paResync, Focused() ? 400 : 2000);
+}
+
+void TRzShellTree::ArmPendingAction(TRzPendingAction action, win::UINT milliseconds) {
+  if (action == TRzPendingAction::paNone) {
+    if (HandleAllocated()) win::KillTimer(Handle(), kPendingActionTimer);
+    pendingAction_ = action;
+    return;
+  }
+  pendingAction_ = action;
+  win::SetTimer(Handle(), kPendingActionTimer, milliseconds, nullptr);
+}
+
+void TRzShellTree::RunPendingAction() {
+  if (HandleAllocated()) win::KillTimer(Handle(), kPendingActionTimer);
+  const TRzPendingAction action = pendingAction_;
+  pendingAction_ = TRzPendingAction::paNone;
+  if (action == TRzPendingAction::paResync) Resync();
+  if (action == TRzPendingAction::paPublishSelection) SelectionMoved();
+}
+
+void TRzShellTree::LowerChangeSuppress() {
+  if (changeSuppressCount_ <= 0) throw EInvalidOperation("Change suppression was not raised");
+  --changeSuppressCount_;
+}
+
+void TRzShellTree::LowerErrorSilence() {
+  if (errorSilenceCount_ <= 0) throw EInvalidOperation("Error silence was not raised");
+  --errorSilenceCount_;
+}
+
+void TRzShellTree::RunOwedResync() {
+  if (!resyncOwed_ || operationActive_) return;
+  resyncOwed_ = false;
+  Resync();
+}
+
+win::HWND TRzShellTree::ShellOwner() {
+  if (errorSilenceCount_ > 0 || Application == nullptr) return nullptr;
+  TForm* main = Application->MainForm();
+  return main != nullptr && main->HandleAllocated() ? main->Handle() : nullptr;
+}
+
+win::DWORD TRzShellTree::EnumFlags() const {
+  win::DWORD flags = win::SHCONTF_FOLDERS;
+  if (HasOption(TRzShellTreeOption::stoShowHidden)) flags |= win::SHCONTF_INCLUDEHIDDEN;
+  if (HasOption(TRzShellTreeOption::stoIncludeNonFolders)) flags |= win::SHCONTF_NONFOLDERS;
+  return flags;
 }
 
 void TRzShellTree::InstallFrame() {
@@ -238,13 +387,193 @@ void TRzShellTree::MouseUp(TMouseButton button, TShiftState shift, int x, int y)
   if (button == TMouseButton::mbLeft) Click();
 }
 
+bool TRzShellTree::MouseWheel(TShiftState shift, int wheelDelta, win::POINT mousePos) {
+  if (TTreeView::MouseWheel(shift, wheelDelta, mousePos)) return true;
+  if (!HandleAllocated()) return false;
+  wheelRest_ += wheelDelta;
+  const int notches = wheelRest_ / kWheelNotch;
+  wheelRest_ -= notches * kWheelNotch;
+  win::UINT lines = 3;
+  win::SystemParametersInfo(win::SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
+  QScrollBar* bar = static_cast<QAbstractScrollArea*>(Widget())->verticalScrollBar();
+  const int direction = notches > 0 ? -1 : 1;  // turned away from the user: up
+  for (int n = 0; n < std::abs(notches); ++n) {
+    if (bar->maximum() <= bar->minimum()) break;  // everything fits on the page
+    if (lines == kWheelPageScroll) {
+      ScrollPages(direction);
+      continue;
+    }
+    for (win::UINT step = 0; step < lines; ++step) {
+      const int before = bar->value();
+      ScrollLines(direction);
+      if (bar->value() == before) break;  // at the end already
+    }
+  }
+  return true;
+}
+
 void TRzShellTree::Refill() {
-  DeleteAllNodes();
-  FillChildren(nullptr);
-  if (Count() > 0) SetSelected(Item(0));
+  if (operationActive_ || (HandleAllocated() && IsEditing())) {
+    resyncOwed_ = true;
+    return;
+  }
+  {
+    Hourglass wait;
+    DeleteAllNodes();
+    FillChildren(nullptr);
+    if (Count() > 0) {
+      if (selectedFolder_.IsSet()) {
+        // The locator follows the selection as navigation moves it, so go by a copy.
+        const OwnedList target(win::ILClone(selectedFolder_.IdList()));
+        NavigateTo(target.get());
+      } else {
+        SelectNode(Item(0));
+      }
+    }
+  }
+  if (pendingAction_ != TRzPendingAction::paNone) RunPendingAction();
+}
+
+void TRzShellTree::SetSelectedFolder(win::LPCITEMIDLIST absolute) {
+  const OwnedList target(win::ILClone(absolute));
+  selectedFolder_.SetIdList(target.get());
+  if (target != nullptr && Count() > 0) NavigateTo(target.get());
+}
+
+void TRzShellTree::NavigateTo(win::LPCITEMIDLIST absolute) {
+  if (absolute == nullptr || changeSuppressCount_ > 0 || Count() == 0) return;
+  TTreeNode* node = Item(0);
+  {
+    Updating update(*this);
+    // The root covers the items of its own list.
+    win::LPCITEMIDLIST rest = absolute;
+    TRzShellTreeData* rootData = DataOf(node);
+    const win::UINT covered = rootData == nullptr ? 0 : win::ILGetCount(rootData->AbsoluteList());
+    for (win::UINT i = 0; i < covered && !win::ILIsEmpty(rest); ++i) rest = win::ILGetNext(rest);
+    while (!win::ILIsEmpty(rest)) {
+      const OwnedList item(win::ILCloneFirst(rest));
+      node->Expand();  // lists the node on its first expansion
+      TRzShellTreeData* data = DataOf(node);
+      win::IShellFolder* folder = data == nullptr ? nullptr : data->Folder();
+      TTreeNode* next = nullptr;
+      if (folder != nullptr && item != nullptr) {
+        for (int i = 0; i < node->Count() && next == nullptr; ++i) {
+          TRzShellTreeData* child = DataOf(node->Item(i));
+          if (child != nullptr && CompareInFolder(folder, child->RelativeList(), item.get()) == 0)
+            next = node->Item(i);
+        }
+        bool added = false;
+        if (next == nullptr &&
+            win::SUCCEEDED(AddShellItem(folder, data, item.get(), node, &added)) && added) {
+          next = node->Item(node->Count() - 1);
+          SortChildren(node);
+        }
+      }
+      if (next == nullptr) {
+        win::MessageBeep(0);
+        break;
+      }
+      node = next;
+      rest = win::ILGetNext(rest);
+    }
+  }
+  SelectNode(node);
+  node->MakeVisible();
+}
+
+void TRzShellTree::Resync() {
+  if (operationActive_ || (HandleAllocated() && IsEditing())) {
+    resyncOwed_ = true;
+    return;
+  }
+  resyncOwed_ = false;
+  if (Count() == 0) {
+    Refill();
+    return;
+  }
+  Hourglass wait;
+  if (OnFillStart) OnFillStart(this);
+  TTreeNode* remembered = Selected();
+  {
+    Raised suppress(changeSuppressCount_);
+    SetSelected(nullptr);
+    Updating update(*this);
+    for (int i = 0; i < Count(); ++i) ResyncNode(Item(i), remembered);
+  }
+  if (remembered != nullptr) SelectNode(remembered);
+  if (OnFillComplete) OnFillComplete(this);
+}
+
+void TRzShellTree::ResyncNode(TTreeNode* node, TTreeNode*& remembered) {
+  TRzShellTreeData* data = DataOf(node);
+  if (data == nullptr) return;
+  // Only nodes whose children are known: listed ones, and those without a button.
+  if (node->Count() == 0 && node->HasChildren()) return;
+  win::IShellFolder* folder = data->Folder();
+  if (folder == nullptr) return;  // not reachable now: the node and its subtree stay
+
+  std::vector<TTreeNode*> nodes;
+  std::vector<win::LPCITEMIDLIST> existing;
+  for (int i = 0; i < node->Count(); ++i) {
+    TRzShellTreeData* child = DataOf(node->Item(i));
+    if (child == nullptr) continue;
+    nodes.push_back(node->Item(i));
+    existing.push_back(child->RelativeList());
+  }
+  std::vector<OwnedList> owned;
+  std::vector<win::LPCITEMIDLIST> fresh;
+  Held<win::IEnumIDList> items;
+  const bool started =
+      win::SUCCEEDED(folder->EnumObjects(nullptr, EnumFlags(), &items.p)) && items.p != nullptr;
+  win::HRESULT hr = win::S_FALSE;
+  while (started) {
+    win::LPITEMIDLIST item = nullptr;
+    win::ULONG fetched = 0;
+    hr = items.p->Next(1, &item, &fetched);
+    if (hr != win::S_OK || fetched == 0) {
+      win::ILFree(item);
+      break;
+    }
+    owned.emplace_back(item);
+    fresh.push_back(item);
+  }
+  // A listing cut short by a failure cannot tell what is gone: the children stay as they are.
+  if (!started || !win::FAILED(hr)) {
+    const TChildMatch match = MatchChildren(folder, existing, fresh);
+    for (std::size_t k : match.gone) {
+      if (IsInside(remembered, nodes[k])) remembered = node;
+      nodes[k]->Delete();
+    }
+    bool anyAdded = false;
+    for (std::size_t k : match.added) {
+      bool added = false;
+      // An item that vanished since the listing is simply not added.
+      if (win::SUCCEEDED(AddShellItem(folder, data, fresh[k], node, &added)) && added)
+        anyAdded = true;
+    }
+    if (anyAdded) SortChildren(node);
+    // A folder that cannot be listed now (a drive without medium) keeps its button, so a
+    // later expansion tries again; a listed one shows a button only for its children.
+    node->SetHasChildren(!started);
+  }
+  for (int i = 0; i < node->Count(); ++i) ResyncNode(node->Item(i), remembered);
+}
+
+void TRzShellTree::SelectNode(TTreeNode* node) {
+  SetSelected(node);
+  SelectionMoved();
+}
+
+void TRzShellTree::SelectionMoved() {
+  if (changeSuppressCount_ > 0 || Loading()) return;
+  TRzShellTreeData* data = DataOf(Selected());
+  if (data == nullptr) return;
+  selectedFolder_.SetIdList(data->AbsoluteList());
+  if (OnChange) OnChange(this);
 }
 
 void TRzShellTree::FillChildren(TTreeNode* node) {
+  if (OnFillStart) OnFillStart(this);
   TRzShellTreeData* data = nullptr;
   if (node == nullptr) {
     Held<win::IShellFolder> desktop;
@@ -260,6 +589,7 @@ void TRzShellTree::FillChildren(TTreeNode* node) {
     node->SetHasChildren(true);
     LookUpImage(node, false);
     LookUpImage(node, true);
+    if (OnInsertItem) OnInsertItem(this, node);
   } else {
     data = DataOf(node);
     if (data == nullptr) return;
@@ -267,11 +597,8 @@ void TRzShellTree::FillChildren(TTreeNode* node) {
   win::IShellFolder* folder = data->Folder();
   if (folder == nullptr) return;  // cannot be bound now: the node keeps its button
 
-  win::DWORD flags = win::SHCONTF_FOLDERS;
-  if (HasOption(TRzShellTreeOption::stoShowHidden)) flags |= win::SHCONTF_INCLUDEHIDDEN;
-  if (HasOption(TRzShellTreeOption::stoIncludeNonFolders)) flags |= win::SHCONTF_NONFOLDERS;
   Held<win::IEnumIDList> items;
-  if (win::FAILED(folder->EnumObjects(nullptr, flags, &items.p)) || items.p == nullptr) {
+  if (win::FAILED(folder->EnumObjects(ShellOwner(), EnumFlags(), &items.p)) || items.p == nullptr) {
     node->SetHasChildren(true);
     items.p = nullptr;
     return;
@@ -296,6 +623,7 @@ void TRzShellTree::FillChildren(TTreeNode* node) {
   if (win::FAILED(hr) && hr != win::E_FAIL) RaiseShellError(hr);
   SortChildren(node);
   if (node->Parent() == nullptr) node->Expand();
+  if (OnFillComplete) OnFillComplete(this);
 }
 
 win::HRESULT TRzShellTree::AddShellItem(win::IShellFolder* folder, TRzShellTreeData* parentData,
@@ -308,6 +636,9 @@ win::HRESULT TRzShellTree::AddShellItem(win::IShellFolder* folder, TRzShellTreeD
   if (!HasOption(TRzShellTreeOption::stoVirtualFolders) &&
       (attributes & (win::SFGAO_FILESYSTEM | win::SFGAO_FILESYSANCESTOR)) == 0)
     return win::S_OK;
+  bool accept = true;
+  if (OnAddItem) OnAddItem(this, parentNode, item, attributes, accept);
+  if (!accept) return win::S_OK;
   TTreeNode* node = AddChild(parentNode, ShellDisplayName(folder, item));
   const bool subfolders = (attributes & win::SFGAO_HASSUBFOLDER) != 0;
   const bool isFolder = (attributes & win::SFGAO_FOLDER) != 0;
@@ -321,6 +652,7 @@ win::HRESULT TRzShellTree::AddShellItem(win::IShellFolder* folder, TRzShellTreeD
   if ((attributes & win::SFGAO_HIDDEN) != 0) node->SetCut(true);
   node->SetData(new TRzShellTreeData(*this, parentData, item));
   *added = true;
+  if (OnInsertItem) OnInsertItem(this, node);
   return win::S_OK;
 }
 
@@ -333,7 +665,10 @@ void TRzShellTree::SortChildren(TTreeNode* parent) {
 
 void TRzShellTree::NodeExpanding(TTreeNode* node, bool& allow) {
   if (!allow || DataOf(node) == nullptr || node->Count() > 0) return;
-  if (node->HasChildren()) FillChildren(node);
+  if (node->HasChildren()) {
+    Hourglass wait;
+    FillChildren(node);
+  }
   // Nothing listed (no button, a failed enumeration, no folder found): no expansion.
   if (node->Count() == 0) allow = false;
 }

@@ -1,8 +1,10 @@
 // TRzShellTree: the shell namespace as a tree of folders with the desktop as its single root,
-// filled lazily one level per first expansion, with shell icons and the flat frame.
+// filled lazily one level per first expansion, kept in step with the folders by Resync, with
+// shell icons, the wheel and the flat frame.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "browse/shell_locator.h"
@@ -30,6 +32,13 @@ constexpr TRzShellTreeOptions StoBit(TRzShellTreeOption option) {
   return TRzShellTreeOptions(1u << unsigned(option));
 }
 constexpr TRzShellTreeOptions kDefaultShellTreeOptions = 955;
+
+// Messages the tree's window handles for itself.
+constexpr win::UINT kShellTreeChangeSignal = win::WM_USER + 101;  // wParam: the watch slot
+constexpr win::UINT kShellTreeFillRequest = win::WM_USER + 103;
+
+// What PendingActionTimer does when it fires.
+enum class TRzPendingAction : std::uint8_t { paNone, paPublishSelection, paResync };
 
 // One per shell node, owned by the node.
 class TRzShellTreeData {
@@ -63,6 +72,12 @@ class TRzShellTreeData {
 
 class TRzShellTree : public TTreeView {
  public:
+  // An enumerated item offered before it becomes a node; clear accept to leave it out.
+  using TAddItemEvent =
+      std::function<void(TObject* sender, TTreeNode* parent, win::LPCITEMIDLIST item,
+                         win::ULONG attributes, bool& accept)>;
+  using TNodeEvent = std::function<void(TObject* sender, TTreeNode* node)>;
+
   explicit TRzShellTree(TComponent* owner);
   ~TRzShellTree() override;
   const char* ClassName() const override { return "TRzShellTree"; }
@@ -71,9 +86,25 @@ class TRzShellTree : public TTreeView {
   void SetOptions(TRzShellTreeOptions value) { options_ = value; }
   bool HasOption(TRzShellTreeOption option) const { return (options_ & StoBit(option)) != 0; }
 
-  // Clears every node and fills again from the desktop: the root expanded one level.
-  // EOSError with the system's text when the desktop folder cannot be had.
+  // Fills the tree once the layout is read (stoAutoFill, no nodes yet).
+  void Loaded() override;
+
+  // Clears every node and fills again from the desktop: the root expanded one level, then the
+  // selected folder found again (or the root selected). EOSError with the system's text when
+  // the desktop folder cannot be had. Only owed while an operation or an edit is running.
   void Refill();
+  // Brings every listed node in step with its folder: vanished children go (a selection inside
+  // them moves to the nearest remaining ancestor), new ones are added in the shell's order;
+  // captions and icons of the others stay. Nodes never listed are not looked at.
+  void Resync();
+  // Expands the way to an absolute list and selects the last node reached; beeps where an item
+  // cannot be found or added. Ignored while changes are suppressed or the tree is empty; a
+  // null list does nothing.
+  void NavigateTo(win::LPCITEMIDLIST absolute);
+  // Follows the selection (the selected node's absolute list).
+  TRzShellLocator& SelectedFolder() { return selectedFolder_; }
+  // Remembers the folder and, with nodes present, navigates to it.
+  void SetSelectedFolder(win::LPCITEMIDLIST absolute);
   // The file-system path of the selected shell node: "C:\" for a drive root, no trailing "\"
   // otherwise, empty for items without one or when nothing is selected.
   AnsiString SelectedPath() const;
@@ -93,11 +124,52 @@ class TRzShellTree : public TTreeView {
   // Lists one node's folder (the root when node is null, which also creates the root).
   void FillChildren(TTreeNode* node);
 
+  // While positive, selection changes are not published and navigation is ignored.
+  int ChangeSuppressCount() const { return changeSuppressCount_; }
+  void RaiseChangeSuppress() { ++changeSuppressCount_; }
+  void LowerChangeSuppress();
+  // While positive, shell calls get no owner window, so the shell shows no messages.
+  int ErrorSilenceCount() const { return errorSilenceCount_; }
+  void RaiseErrorSilence() { ++errorSilenceCount_; }
+  void LowerErrorSilence();
+  // Set while a shell operation runs in the tree (a context menu, a drag): Refill and Resync
+  // are only owed meanwhile, and change signals are dropped.
+  bool OperationActive() const { return operationActive_; }
+  void SetOperationActive(bool value) { operationActive_ = value; }
+  bool ResyncOwed() const { return resyncOwed_; }
+  // Runs the Resync owed by an operation or an edit that has ended.
+  void RunOwedResync();
+  // The tree's own rename is about to signal a change; the next signal is dropped.
+  bool SkipNextChangeSignal() const { return skipNextChangeSignal_; }
+  void SetSkipNextChangeSignal(bool value) { skipNextChangeSignal_ = value; }
+
+  // PendingActionTimer: one shot, restarted (with the new action) when armed again.
+  void ArmPendingAction(TRzPendingAction action, win::UINT milliseconds);
+  TRzPendingAction PendingAction() const { return pendingAction_; }
+  // Stops the timer and does what it was armed for now.
+  void RunPendingAction();
+
+  // The user's selection-change event (the tree view's own one publishes the selection).
+  TNotifyEvent OnChange;
+  TAddItemEvent OnAddItem;
+  TNodeEvent OnInsertItem;
+  TNodeEvent OnDeleteItem;
+  TNotifyEvent OnFillStart;
+  TNotifyEvent OnFillComplete;
+
  protected:
   void HandleCreated() override;
+  win::LRESULT WndProc(win::UINT message, win::WPARAM wParam, win::LPARAM lParam) override;
+  // The change signal of a watched drive (message 1125): dropped once after the tree's own
+  // rename and while an operation runs, otherwise a Resync after 400 ms with the focus, 2000 ms
+  // without; every further signal restarts the wait.
+  virtual void ChangeSignal(win::WPARAM slot);
   void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
   void MouseEnter() override;
   void MouseLeave() override;
+  // Scrolls the view (not the selection) by the system's wheel lines per notch, unless
+  // OnMouseWheel takes the wheel.
+  bool MouseWheel(TShiftState shift, int wheelDelta, win::POINT mousePos) override;
 
  private:
   // S_OK with the item added or skipped; the attribute request's failure code otherwise.
@@ -108,13 +180,26 @@ class TRzShellTree : public TTreeView {
   void LookUpImage(TTreeNode* node, bool open);
   void InstallFrame();
   void DeleteAllNodes();
+  win::HWND ShellOwner();
+  win::DWORD EnumFlags() const;
+  // Resync of one node and its subtree; `remembered` follows a deleted selection upwards.
+  void ResyncNode(TTreeNode* node, TTreeNode*& remembered);
+  // Selects a node from code and publishes it as a move of the selection.
+  void SelectNode(TTreeNode* node);
+  void SelectionMoved();
 
   TRzShellTreeOptions options_ = kDefaultShellTreeOptions;
   TFrameSettings frame_;
   TRzShellLocator baseFolder_;
   TRzShellLocator selectedFolder_;
   int changeSuppressCount_ = 0;
+  int errorSilenceCount_ = 0;
+  bool operationActive_ = false;
+  bool resyncOwed_ = false;
+  bool skipNextChangeSignal_ = false;
   bool mouseOver_ = false;
+  TRzPendingAction pendingAction_ = TRzPendingAction::paNone;
+  int wheelRest_ = 0;  // wheel delta short of a notch
 };
 
 // In-folder display name of a relative list ("" when the shell gives none).

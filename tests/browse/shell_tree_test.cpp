@@ -1,7 +1,11 @@
 // The folder tree over a drive table and desktop of the test's own: the first fill, lazy
-// expansion, ghosting, SelectedPath and the click.
+// expansion, ghosting, SelectedPath, the click, Resync, navigation, the owed refreshes and
+// the wheel.
+#include <QApplication>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QTreeWidget>
+#include <QWheelEvent>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -11,6 +15,7 @@
 #include "platform/kernel/kernel.h"
 #include "platform/shell/image_list.h"
 #include "platform/shell/shell_folder.h"
+#include "runtime/exceptions.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/ui/ui_test_support.h"
 
@@ -72,6 +77,15 @@ class ShellTreeTest : public uitest::UiTest {
       if (node == nullptr) return nullptr;
     }
     return node;
+  }
+
+  // The node of a Windows path, reached by navigation.
+  TTreeNode* NavigateTo(const std::string& path) {
+    win::LPITEMIDLIST list = win::ILCreateFromPathA(path.c_str());
+    EXPECT_NE(list, nullptr) << path;
+    tree_->NavigateTo(list);
+    win::ILFree(list);
+    return tree_->Selected();
   }
 
   test_support::ScratchFolder scratch{"suotu-tree"};
@@ -224,6 +238,261 @@ TEST_F(ShellTreeTest, EveryLeftClickRaisesOnClickAfterTheSelectionMoved) {
     QApplication::sendEvent(viewport, &release);
   }
   EXPECT_EQ(seen, (std::vector<std::string>{A("我的电脑"), A("我的电脑")}));
+}
+
+// Changes made from outside, then one Resync: the selection, the shell order and the nodes
+// that stay untouched.
+TEST_F(ShellTreeTest, ResyncFollowsChangesMadeFromOutside) {
+  tree_->Widget();
+  struct Case {
+    const char* name;
+    std::vector<std::string> prepare;  // folders made before the tree is listed
+    std::string select;
+    std::vector<std::string> remove, make;  // below c/Photos
+    std::vector<std::string> captions;      // of Photos afterwards
+    std::string path;                       // SelectedPath afterwards
+  } cases[] = {
+      {"selected folder removed",
+       {},
+       "C:\\Photos\\2006",
+       {"2006"},
+       {},
+       {".hidden", "link"},
+       "C:\\Photos"},
+      {"selection deep in a removed subtree",
+       {"2006/deep/deeper"},
+       "C:\\Photos\\2006\\deep\\deeper",
+       {"2006"},
+       {},
+       {".hidden", "link"},
+       "C:\\Photos"},
+      {"added folders in shell order",
+       {},
+       "C:\\Photos\\2006",
+       {},
+       {"img10", "Zeta", "img2", A("乗")},
+       {".hidden", "2006", "img2", "img10", "link", "Zeta", A("乗")},
+       "C:\\Photos\\2006"},
+      {"renamed selection is one gone and one new",
+       {},
+       "C:\\Photos\\2006",
+       {"2006"},
+       {"2007"},
+       {".hidden", "2007", "link"},
+       "C:\\Photos"},
+      {"a folder gains its first subfolder",
+       {},
+       "C:\\Photos\\2006",
+       {},
+       {"2006/new"},
+       {".hidden", "2006", "link"},
+       "C:\\Photos\\2006"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(scratch.HostOf("c/Photos"));
+    for (const char* dir : {"c/Photos/2006", "c/Photos/.hidden"})
+      std::filesystem::create_directories(scratch.HostOf(dir));
+    std::filesystem::create_directory_symlink(scratch.HostOf("c/desk"),
+                                              scratch.HostOf("c/Photos/link"));
+    for (const std::string& dir : c.prepare)
+      std::filesystem::create_directories(scratch.HostOf("c/Photos/" + dir));
+    tree_->Refill();
+    ASSERT_NE(NavigateTo(c.select), nullptr);
+    ASSERT_EQ(tree_->SelectedPath(), c.select);
+    TTreeNode* photos = Walk({A("我的电脑"), kC, "Photos"});
+    ASSERT_NE(photos, nullptr);
+    TTreeNode* hidden = Child(photos, ".hidden");
+    for (const std::string& dir : c.remove)
+      std::filesystem::remove_all(scratch.HostOf("c/Photos/" + win::AnsiToUtf8(dir).value()));
+    for (const std::string& dir : c.make)
+      std::filesystem::create_directories(
+          scratch.HostOf("c/Photos/" + win::AnsiToUtf8(dir).value()));
+    int changes = 0;
+    tree_->OnChange = [&](TObject*) { ++changes; };
+    tree_->Resync();
+    tree_->OnChange = nullptr;
+    EXPECT_EQ(Captions(photos), c.captions);
+    EXPECT_EQ(tree_->SelectedPath(), c.path);
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(Child(photos, ".hidden"), hidden) << "an untouched node was made again";
+    EXPECT_EQ(tree_->ChangeSuppressCount(), 0);
+  }
+  // The folder that gained a subfolder shows it without being expanded first.
+  TTreeNode* y2006 = Walk({A("我的电脑"), kC, "Photos", "2006"});
+  ASSERT_NE(y2006, nullptr);
+  EXPECT_EQ(Captions(y2006), std::vector<std::string>{"new"});
+}
+
+// Names the code page cannot hold, and double-byte names whose second byte is "\", appear and
+// give their exact paths, also when navigated through.
+TEST_F(ShellTreeTest, NamesOutsideGbkAndWithABackslashTrailByte) {
+  tree_->Widget();
+  std::filesystem::create_directories(scratch.HostOf("c/Names"));
+  TTreeNode* names = Walk({A("我的电脑"), kC, "Names"});
+  ASSERT_NE(names, nullptr);
+  const std::vector<std::string> utf8 = {"乗", "表\xE3\x83\xBC", "한글", "😀", "ƒ乗x"};
+  for (const std::string& name : utf8)
+    std::filesystem::create_directories(scratch.HostOf("c/Names/" + name + "/" + name));
+  tree_->Resync();
+  ASSERT_EQ(names->Count(), int(utf8.size()));
+  for (const std::string& name : utf8) {
+    const std::string ansi = A(name);
+    SCOPED_TRACE(name);
+    TTreeNode* node = Child(names, ansi);
+    ASSERT_NE(node, nullptr);
+    tree_->SetSelected(node);
+    EXPECT_EQ(tree_->SelectedPath(), "C:\\Names\\" + ansi);
+    const std::string inner = "C:\\Names\\" + ansi + "\\" + ansi;
+    TTreeNode* reached = NavigateTo(inner);
+    ASSERT_NE(reached, nullptr);
+    EXPECT_EQ(reached->Text(), ansi);
+    EXPECT_EQ(reached->Parent(), node);
+    EXPECT_EQ(tree_->SelectedPath(), inner);
+  }
+}
+
+// Navigation expands the way and stops, selected, at the last node it can reach; Refill comes
+// back to the selected folder the same way.
+TEST_F(ShellTreeTest, NavigationAndRefillReturnToTheSelectedFolder) {
+  tree_->Widget();
+  struct Case {
+    std::string target, path, caption;
+    bool gone;  // the target is removed once its list is made
+  } cases[] = {
+      {"C:\\Photos\\2006", "C:\\Photos\\2006", "2006", false},
+      {"C:\\Photos\\gone\\deeper", "C:\\Photos", "Photos", true},
+      {"D:\\", "D:\\", A("可移动磁盘 (D:)"), false},
+      {"C:\\desk", "C:\\desk", "desk", false},
+  };
+  for (const Case& c : cases) {
+    if (c.gone) std::filesystem::create_directories(scratch.HostOf("c/Photos/gone/deeper"));
+    win::LPITEMIDLIST list = win::ILCreateFromPathA(c.target.c_str());
+    ASSERT_NE(list, nullptr) << c.target;
+    std::filesystem::remove_all(scratch.HostOf("c/Photos/gone"));
+    tree_->NavigateTo(list);
+    win::ILFree(list);
+    TTreeNode* reached = tree_->Selected();
+    ASSERT_NE(reached, nullptr) << c.target;
+    EXPECT_EQ(reached->Text(), c.caption) << c.target;
+    EXPECT_EQ(tree_->SelectedPath(), c.path) << c.target;
+    // Every node above the one reached is expanded.
+    for (TTreeNode* p = reached->Parent(); p != nullptr; p = p->Parent())
+      EXPECT_TRUE(p->Expanded()) << c.target << " at " << p->Text();
+    // Refill makes every node anew and comes back to the folder.
+    tree_->Refill();
+    ASSERT_NE(tree_->Selected(), nullptr);
+    EXPECT_NE(tree_->Selected(), reached);
+    EXPECT_EQ(tree_->Selected()->Text(), c.caption) << c.target;
+    EXPECT_EQ(tree_->SelectedPath(), c.path) << c.target;
+  }
+  // The virtual computer node has no path but is reached all the same.
+  win::LPITEMIDLIST computer = nullptr;
+  ASSERT_EQ(win::SHGetSpecialFolderLocation(nullptr, win::CSIDL_DRIVES, &computer), win::S_OK);
+  tree_->SetSelectedFolder(computer);
+  win::ILFree(computer);
+  EXPECT_EQ(tree_->Selected()->Text(), A("我的电脑"));
+  EXPECT_EQ(tree_->SelectedPath(), "");
+  // While changes are suppressed, navigation does nothing.
+  tree_->RaiseChangeSuppress();
+  EXPECT_EQ(NavigateTo("C:\\Photos")->Text(), A("我的电脑"));
+  tree_->LowerChangeSuppress();
+  EXPECT_THROW(tree_->LowerChangeSuppress(), EInvalidOperation);
+}
+
+// A refresh asked for during a shell operation is owed and runs when it ends; change signals
+// are dropped meanwhile, then debounced into one Resync by the pending-action timer; the
+// fill request fills a tree without nodes; listing runs under the hourglass.
+TEST_F(ShellTreeTest, OwedRefreshesChangeSignalsAndTheFillRequest) {
+  const win::HWND window = tree_->Handle();
+  TTreeNode* c = Walk({A("我的电脑"), kC});
+  ASSERT_NE(c, nullptr);
+  ASSERT_TRUE(c->Expand());
+  TTreeNode* selected = Child(c, "Photos");
+  tree_->SetSelected(selected);
+  std::filesystem::create_directories(scratch.HostOf("c/later"));
+
+  tree_->SetOperationActive(true);
+  tree_->Resync();
+  tree_->Refill();
+  win::SendMessage(window, kShellTreeChangeSignal, 0, 0);
+  EXPECT_TRUE(tree_->ResyncOwed());
+  EXPECT_EQ(tree_->PendingAction(), TRzPendingAction::paNone);
+  EXPECT_EQ(Child(c, "later"), nullptr);
+  EXPECT_EQ(tree_->Selected(), selected) << "the owed refill cleared the tree";
+  tree_->SetOperationActive(false);
+  tree_->RunOwedResync();
+  EXPECT_FALSE(tree_->ResyncOwed());
+  EXPECT_NE(Child(c, "later"), nullptr);
+
+  std::filesystem::create_directories(scratch.HostOf("c/later2"));
+  tree_->SetSkipNextChangeSignal(true);
+  win::SendMessage(window, kShellTreeChangeSignal, 3, 0);
+  EXPECT_FALSE(tree_->SkipNextChangeSignal());
+  EXPECT_EQ(tree_->PendingAction(), TRzPendingAction::paNone);
+  win::SendMessage(window, kShellTreeChangeSignal, 3, 0);
+  win::SendMessage(window, kShellTreeChangeSignal, 4, 0);
+  EXPECT_EQ(tree_->PendingAction(), TRzPendingAction::paResync);
+  EXPECT_EQ(Child(c, "later2"), nullptr);
+  win::SendMessage(window, win::WM_TIMER, 1, 0);
+  EXPECT_EQ(tree_->PendingAction(), TRzPendingAction::paNone);
+  EXPECT_NE(Child(c, "later2"), nullptr);
+
+  std::vector<TCursor> cursors;
+  tree_->OnFillStart = [&](TObject*) { cursors.push_back(Screen->Cursor()); };
+  ASSERT_TRUE(Child(c, "Photos")->Expand());
+  tree_->Resync();
+  EXPECT_EQ(cursors, (std::vector<TCursor>{crHourGlass, crHourGlass}));
+  EXPECT_EQ(Screen->Cursor(), crDefault);
+
+  // A tree whose window is made after loading fills itself from the posted request.
+  auto* second = new TRzShellTree(form_.get());
+  second->SetParent(form_.get());
+  second->Widget();
+  EXPECT_EQ(second->Count(), 0);
+  EXPECT_TRUE(PumpUntil([&] { return second->Count() == 1; }));
+  EXPECT_EQ(second->Selected(), second->Item(0));
+}
+
+// The wheel scrolls the view by the system's lines per notch and leaves the selection alone.
+TEST_F(ShellTreeTest, WheelScrollsTheViewByTheSystemsLines) {
+  for (int i = 0; i < 60; ++i)
+    std::filesystem::create_directories(scratch.HostOf("c/many/f" + std::to_string(i)));
+  form_->Show();
+  TTreeNode* many = Walk({A("我的电脑"), kC, "many"});
+  ASSERT_NE(many, nullptr);
+  ASSERT_TRUE(many->Expand());
+  tree_->SetSelected(many);
+  auto* view = static_cast<QTreeWidget*>(tree_->Widget());
+  QScrollBar* bar = view->verticalScrollBar();
+  ASSERT_GT(bar->maximum(), 20);
+  const int savedLines = QApplication::wheelScrollLines();
+  struct Case {
+    int lines;
+    std::vector<int> deltas;
+    bool handled;
+    int value;
+  } cases[] = {
+      {3, {-120}, false, 3},     {3, {-120, -120}, false, 6}, {1, {-120}, false, 1},
+      {5, {-60, -60}, false, 5}, {3, {-120, 120}, false, 0},  {3, {-120}, true, 0},
+      {5, {-60}, false, 0},  // half a notch waits for the other half
+  };
+  for (const Case& c : cases) {
+    bar->setValue(0);
+    QApplication::setWheelScrollLines(c.lines);
+    tree_->OnMouseWheel = [&](TObject*, TShiftState, int, win::POINT, bool& handled) {
+      handled = c.handled;
+    };
+    for (int delta : c.deltas) {
+      const QPointF at(50, 50);
+      QWheelEvent wheel(at, view->viewport()->mapToGlobal(at), QPoint(), QPoint(0, delta),
+                        Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+      QApplication::sendEvent(view->viewport(), &wheel);
+    }
+    EXPECT_EQ(bar->value(), c.value) << c.lines << " lines, " << c.deltas.size() << " events";
+    EXPECT_EQ(tree_->Selected(), many);
+  }
+  QApplication::setWheelScrollLines(savedLines);
 }
 
 }  // namespace
