@@ -102,12 +102,7 @@ void TForm1::Button1Click(TObject*) {
   MakeThumbnail(Image1->Picture(), Edit1->Text(), Image2->Picture());
 }
 
-// --- Handlers of the file list, batch and clipboard commands: filled in with those commands.
-void TForm1::ShellTreeView1Click(TObject*) {}
-void TForm1::RzListBox1Click(TObject*) {}
-void TForm1::RzButton2Click(TObject*) {}
-void TForm1::RzButton3Click(TObject*) {}
-void TForm1::N1Click(TObject*) {}
-void TForm1::N2Click(TObject*) {}
+// --- Handlers of the clipboard commands: filled in with those commands. The file list and
+// batch handlers are in file_commands.cpp.
 void TForm1::N3Click(TObject*) {}
 void TForm1::N4Click(TObject*) {}

@@ -760,6 +760,16 @@ void TBitmap::ClearImage() {
   NotifyChange();
 }
 
+void TBitmap::TakeDibSection(HBITMAP section) {
+  DIBSECTION d{};
+  if (section == nullptr || win::GetObjectA(section, sizeof d, &d) != int(sizeof d) ||
+      d.dsBm.bmBits == nullptr)
+    throw EInvalidGraphic(strings::kInvalidBitmap);
+  FreeContext();
+  NewImage(section, nullptr, d, false);
+  NotifyChange();
+}
+
 void TBitmap::SetTransparentColor(TColor value) {
   if (value == transparentColor_) return;
   transparentColor_ = value;

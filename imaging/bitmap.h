@@ -180,6 +180,12 @@ class TBitmap : public TGraphic {
   // native bitmap (so a recorded ColorDepth survives).
   void ClearImage();
 
+  // Takes a DIB section made and filled elsewhere (a decode helper's own, handed over once
+  // the helper is done with it) as the new image, without copying its pixels; the bitmap owns
+  // it from now on. A handle that is no DIB section raises EInvalidGraphic "Bitmap image is not
+  // valid" and stays the caller's.
+  void TakeDibSection(win::HBITMAP section);
+
   TColor TransparentColor() const { return transparentColor_; }
   void SetTransparentColor(TColor value);
   bool Monochrome() const;

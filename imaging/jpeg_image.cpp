@@ -10,6 +10,22 @@
 
 TJPEGSettings DefaultJpegSettings;
 
+bool SameDecodeSettings(const TJPEGSettings& a, const TJPEGSettings& b) {
+  return a.GrayOutput == b.GrayOutput && a.SpeedMode == b.SpeedMode &&
+         a.OutputDepth == b.OutputDepth && a.ShowScans == b.ShowScans &&
+         a.ReduceShift == b.ReduceShift && a.BlockSmoothing == b.BlockSmoothing;
+}
+
+namespace {
+
+TJPEGDecodeSupplier* decodeSupplier = nullptr;
+
+}  // namespace
+
+void SetJpegDecodeSupplier(TJPEGDecodeSupplier* supplier) {
+  decodeSupplier = supplier;
+}
+
 namespace {
 
 constexpr win::RECT kNoRect{0, 0, 0, 0};
@@ -310,6 +326,19 @@ TBitmap& TJPEGImage::ObtainBitmap() {
   TMemoryStream* bytes = sharedData_->StoredBytes.get();
   if (bytes == nullptr) return bitmap;
 
+  // A supplier only knows pictures decoded without a display palette.
+  TJPEGDecodeSupplier* const supplier = displayPalette_ == nullptr ? decodeSupplier : nullptr;
+  if (supplier != nullptr && supplier->Supply(sharedData_, settings_, bitmap)) {
+    // Decoded ahead: the notifications of a decode that ran here.
+    try {
+      Progress(this, TProgressStage::psStarting, 0, false, kNoRect, "");
+      Progress(this, TProgressStage::psEnding, 100, PaletteModified(), kNoRect, "");
+      if (PaletteModified()) NotifyChange();
+    } catch (const EAbort&) {
+    }
+    return bitmap;
+  }
+
   bytes->SetPosition(0);
   jpeg::Decoder decoder(*bytes, this);
   decoder.ReadHeader();
@@ -344,6 +373,8 @@ TBitmap& TJPEGImage::ObtainBitmap() {
       if (PaletteModified()) NotifyChange();
       throw;
     }
+    if (supplier != nullptr && !decoder.EightBitOutput())
+      supplier->Decoded(sharedData_, settings_, bitmap);
     Progress(this, TProgressStage::psEnding, 100, PaletteModified(), kNoRect, "");
     if (PaletteModified()) NotifyChange();
   } catch (const EAbort&) {

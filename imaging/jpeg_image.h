@@ -40,6 +40,28 @@ class TJPEGData : public TSharedImage {
 // The settings every new JPEG object copies; set once at start-up.
 extern TJPEGSettings DefaultJpegSettings;
 
+// True when decoding with a and with b gives the same picture (the settings a decode reads).
+bool SameDecodeSettings(const TJPEGSettings& a, const TJPEGSettings& b);
+
+// Pictures decoded ahead of need, for example by a batch run's helper thread. While one is
+// installed, ObtainBitmap asks it first and tells it of every complete 24-bit decode of its
+// own. Installed, asked and removed on the GUI thread only.
+class TJPEGDecodeSupplier {
+ public:
+  // Puts into bitmap exactly the picture that decoding data's bytes at settings gives, turned
+  // by data's orientation; false when it holds no such picture.
+  virtual bool Supply(const TSharedRef<TJPEGData>& data, const TJPEGSettings& settings,
+                      TBitmap& bitmap) = 0;
+  // bitmap holds the whole picture just decoded from data's bytes at settings.
+  virtual void Decoded(const TSharedRef<TJPEGData>& data, const TJPEGSettings& settings,
+                       const TBitmap& bitmap) = 0;
+
+ protected:
+  ~TJPEGDecodeSupplier() = default;
+};
+// nullptr removes the supplier.
+void SetJpegDecodeSupplier(TJPEGDecodeSupplier* supplier);
+
 // Out8Bit when the screen has 8 bits per pixel (times planes) or fewer, else Out24Bit.
 void AdjustDefaultsToScreen();
 

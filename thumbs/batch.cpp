@@ -1,7 +1,12 @@
 #include "thumbs/batch.h"
 
+#include <memory>
+#include <utility>
+#include <vector>
+
 #include "imaging/picture.h"
 #include "runtime/exceptions.h"
+#include "thumbs/decode_ahead.h"
 #include "thumbs/output_name.h"
 #include "thumbs/strings.h"
 #include "thumbs/thumbnail_maker.h"
@@ -20,16 +25,31 @@ class BusyScope {
   BatchWindow& window_;
 };
 
+// The files of a run decoded ahead on a helper thread, when the window allows it.
+std::unique_ptr<DecodeAhead> StartDecodeAhead(BatchWindow& window, std::vector<AnsiString> paths) {
+  if (!window.DecodeAheadAllowed() || paths.size() < 2) return nullptr;
+  return std::make_unique<DecodeAhead>(std::move(paths));
+}
+
+void SaveThumbnail(BatchWindow& window, const AnsiString& outputPath) {
+  window.View().WriteToFile(outputPath);
+  window.ThumbnailSaved(outputPath);
+}
+
 // Both all-files commands: each item in list order, the folder asked for just before each save.
 template <class FolderOf>
 void SaveAll(BatchWindow& window, int count, FolderOf folderOf) {
   window.SetItemIndex(0);
+  std::vector<AnsiString> paths;
+  for (int i = 0; i < count; ++i) paths.push_back(window.Item(i));
+  const std::unique_ptr<DecodeAhead> ahead = StartDecodeAhead(window, paths);
   for (int i = 0; i < count; ++i) {
     const AnsiString source = window.Item(i);
+    if (ahead) ahead->Expect(i);
     window.SetItemIndex(i);
     window.ShowCurrentItem();
     window.ShowProgress();
-    window.View().WriteToFile(ThumbnailOutputPath(folderOf(), source));
+    SaveThumbnail(window, ThumbnailOutputPath(folderOf(), source));
   }
 }
 
@@ -64,13 +84,20 @@ void SaveSelectedToCurrentFolder(BatchWindow& window) {
   const int count = window.ItemCount();
   {
     BusyScope busy(window);
+    std::vector<AnsiString> paths;
+    for (int i = 0; i < count; ++i) {
+      if (window.ItemSelected(i)) paths.push_back(window.Item(i));
+    }
+    const std::unique_ptr<DecodeAhead> ahead = StartDecodeAhead(window, paths);
+    int position = 0;
     for (int i = 0; i < count; ++i) {
       if (!window.ItemSelected(i)) continue;
       const AnsiString source = window.Item(i);
+      if (ahead) ahead->Expect(position++);
       window.Preview().ReadFromFile(source);
       MakeThumbnail(window.Preview(), window.WidthText(), window.View());
       window.ShowProgress();
-      window.View().WriteToFile(ThumbnailOutputPath(window.CurrentFolder(), source));
+      SaveThumbnail(window, ThumbnailOutputPath(window.CurrentFolder(), source));
     }
   }
   window.RefreshList();

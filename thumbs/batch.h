@@ -33,6 +33,10 @@ class BatchWindow {
   virtual void SetBusy(bool busy) = 0;
   // Repaints the list's current item and the previews at once (no message loop).
   virtual void ShowProgress() = 0;
+  // A thumbnail of the run has just been written to outputPath.
+  virtual void ThumbnailSaved(const AnsiString& outputPath) { static_cast<void>(outputPath); }
+  // Whether the files still ahead may be decoded on a helper thread (see DecodeAhead).
+  virtual bool DecodeAheadAllowed() { return true; }
 };
 
 // All listed files into the tree's folder (RzButton2Click). An empty list aborts silently.

@@ -3,7 +3,9 @@
 //   suotu-thumb [--out DIR] WIDTH_TEXT FILE...
 //
 // Host paths in and out. Each FILE gets its thumbnail under the derived name ("缩图" before
-// the extension) beside it, or in DIR. One line per file: OUTPUT<TAB>WxH<TAB>MILLISECONDS.
+// the extension) beside it, or in DIR. The files run as one batch, through the same code as
+// the window's all-files command (several files are decoded ahead on a second thread).
+// One line per file: OUTPUT<TAB>WxH<TAB>MILLISECONDS.
 // The first failure is printed as the program's failure display words it, and ends the run
 // with exit status 1.
 #include <unistd.h>
@@ -11,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -18,7 +21,8 @@
 #include "platform/kernel/kernel.h"
 #include "runtime/exceptions.h"
 #include "runtime/strings.h"
-#include "thumbs/engine.h"
+#include "thumbs/batch.h"
+#include "thumbs/headless_batch.h"
 
 namespace {
 
@@ -68,25 +72,35 @@ int main(int argc, char** argv) {
   if (args.size() < 2) return Usage();
 
   JpegModule module;
-  ThumbnailEngine engine;
   try {
     // The width text is taken as the user typed it, in the ANSI code page.
     const AnsiString widthText = ToAnsi(args[0]);
     const AnsiString outFolder = outDir.empty() ? AnsiString() : WindowsPathOf(outDir);
-    for (std::size_t i = 1; i < args.size(); ++i) {
-      const AnsiString source = WindowsPathOf(args[i]);
-      const AnsiString folder = outFolder.empty() ? ExtractFileDir(source) : outFolder;
-      const auto start = std::chrono::steady_clock::now();
-      const ThumbnailFileResult result = engine.MakeThumbnailFile(source, widthText, folder);
-      const auto ms =
-          std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-              .count();
-      const auto hostOutput = win::HostPathFromWindows(result.outputPath);
-      std::printf("%s\t%dx%d\t%.1f\n",
-                  hostOutput ? hostOutput->c_str() : ToHost(result.outputPath).c_str(),
-                  result.width, result.height, ms);
-      std::fflush(stdout);
+    // The files up to the first one without a Windows path run as one batch; that one then
+    // fails in its turn, as it would have after the others.
+    std::vector<AnsiString> sources;
+    std::exception_ptr pathFailure;
+    for (std::size_t i = 1; i < args.size() && !pathFailure; ++i) {
+      try {
+        sources.push_back(WindowsPathOf(args[i]));
+      } catch (const Exception&) {
+        pathFailure = std::current_exception();
+      }
     }
+    HeadlessBatchWindow window(sources, outFolder, widthText);
+    if (outFolder.empty()) window.SaveBesideSources();
+    auto start = std::chrono::steady_clock::now();
+    window.OnSaved = [&](const AnsiString& outputPath, int width, int height) {
+      const auto now = std::chrono::steady_clock::now();
+      const double ms = std::chrono::duration<double, std::milli>(now - start).count();
+      start = now;
+      const auto hostOutput = win::HostPathFromWindows(outputPath);
+      std::printf("%s\t%dx%d\t%.1f\n",
+                  hostOutput ? hostOutput->c_str() : ToHost(outputPath).c_str(), width, height, ms);
+      std::fflush(stdout);
+    };
+    if (!sources.empty()) SaveAllToCurrentFolder(window);
+    if (pathFailure) std::rethrow_exception(pathFailure);
   } catch (const EAbort&) {
     return 1;
   } catch (const Exception& e) {

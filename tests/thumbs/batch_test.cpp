@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,7 @@
 #include "imaging/picture.h"
 #include "runtime/exceptions.h"
 #include "tests/imaging/bitmap_test_support.h"
+#include "tests/imaging/jpeg_test_support.h"
 #include "tests/support/scratch_folder.h"
 #include "thumbs/engine.h"
 #include "thumbs/headless_batch.h"
@@ -311,6 +314,68 @@ TEST_F(BatchTest, TheHeadlessBatchWritesWhatTheOneFileEngineWrites) {
     EXPECT_TRUE(written == EngineBytes(source_.Win(std::string(stem) + ".jpg"), other_, name))
         << stem;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// What a user or the disk can tell of a run: every file of the folder afterwards, the
+// notices, the failure's text.
+struct RunResult {
+  std::map<std::string, std::string> files;
+  std::vector<AnsiString> notices;
+  std::string failure;
+};
+
+RunResult RunAllFiles(const std::function<void(const ScratchFolder&)>& make, const Names& listed,
+                      bool decodeAhead) {
+  ScratchFolder folder{"suotu-batch-ahead"};
+  make(folder);
+  std::vector<AnsiString> items;
+  for (const std::string& name : listed) items.push_back(folder.Win(name));
+  HeadlessBatchWindow window(items, folder.Win(), "20");
+  window.SetDecodeAhead(decodeAhead);
+  RunResult result;
+  try {
+    SaveAllToCurrentFolder(window);
+  } catch (const Exception& e) {
+    result.failure = e.Message();
+  }
+  for (const std::string& name : folder.Names()) result.files[name] = folder.Read(name);
+  result.notices = window.Notices();
+  return result;
+}
+
+TEST_F(BatchTest, DecodingAheadChangesNothingAUserOrTheDiskCanTell) {
+  const auto photos = [this](const ScratchFolder& folder) {
+    MakeJpeg(folder, "x.jpg", 120, 90);
+    MakeJpeg(folder, "x" + kSuffix + ".jpg", 90, 30);  // replaced by x.jpg's thumbnail first
+    MakeJpeg(folder, "a.jpg", 301, 203);
+    MakeJpeg(folder, "p.jpg", 160, 200, true);
+    const auto plain = jpegtest::ReadFile(folder.HostOf("a.jpg"));
+    folder.Write("e.jpg", jpegtest::WithExifOrientation(plain, 6));
+  };
+  const Names listed{"x.jpg", "a.jpg", "x" + kSuffix + ".jpg", "p.jpg", "e.jpg"};
+  const RunResult alone = RunAllFiles(photos, listed, false);
+  const RunResult ahead = RunAllFiles(photos, listed, true);
+  EXPECT_EQ(alone.files.size(), 9u);  // x缩图.jpg is a source and an output
+  EXPECT_TRUE(alone.files == ahead.files);
+  EXPECT_EQ(ahead.notices, std::vector<AnsiString>{kBatchDone});
+  EXPECT_EQ(ahead.failure, "");
+
+  const auto corruptThird = [this](const ScratchFolder& folder) {
+    for (const char* name : {"1.jpg", "2.jpg", "4.jpg", "5.jpg"}) MakeJpeg(folder, name, 64, 48);
+    folder.Write("3.jpg", "\xFF\xD8\xFF\xE0 broken");
+  };
+  const Names five{"1.jpg", "2.jpg", "3.jpg", "4.jpg", "5.jpg"};
+  const RunResult failedAlone = RunAllFiles(corruptThird, five, false);
+  const RunResult failedAhead = RunAllFiles(corruptThird, five, true);
+  EXPECT_NE(failedAlone.failure, "");
+  EXPECT_EQ(failedAhead.failure, failedAlone.failure);
+  EXPECT_TRUE(failedAhead.files == failedAlone.files);
+  EXPECT_EQ(failedAhead.files.size(), 7u);  // the five sources and two thumbnails
+  EXPECT_TRUE(failedAhead.notices.empty());
 }
 
 }  // namespace
