@@ -207,9 +207,12 @@ void SetDriveTable(std::vector<DriveMapping> table) {
   }
   std::sort(table.begin(), table.end(),
             [](const DriveMapping& a, const DriveMapping& b) { return a.letter < b.letter; });
-  DriveState& s = State();
-  std::lock_guard lock(s.mutex);
-  s.replaced = std::move(table);
+  {
+    DriveState& s = State();
+    std::lock_guard lock(s.mutex);
+    s.replaced = std::move(table);
+  }
+  detail::DriveTableChanged();
 }
 
 DWORD GetLogicalDrives() {

@@ -99,6 +99,9 @@ BOOL FailLookup(const Resolved& r);
 std::vector<DriveMapping> DrivesFromMounts(const std::string& text,
                                            std::map<std::string, char>& letters);
 
+// Tells the drive table's listeners (AddDriveTableListener) that it may have changed.
+void DriveTableChanged();
+
 // The host root of a drive letter, or nullopt when the letter is not in the table.
 std::optional<DriveMapping> FindDrive(char letter);
 

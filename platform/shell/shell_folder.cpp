@@ -15,6 +15,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/kernel/sync.h"
 #include "platform/shell/shell_internal.h"
 #include "platform/shell/strings.h"
 
@@ -385,6 +386,8 @@ HRESULT ListFileSystem(const std::string& host, DWORD flags, std::vector<LPITEMI
     if (LPITEMIDLIST list = NameList(folder, *ansi)) out.push_back(list);
   }
   closedir(dir);
+  // A listed folder is one a tree may show: subtree change notifications watch it from now.
+  NoteFolderListed(host);
   return S_OK;
 }
 
