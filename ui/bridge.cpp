@@ -1,10 +1,15 @@
 #include "ui/bridge.h"
 
+#include <fontconfig/fontconfig.h>
+
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QInputEvent>
 #include <QMouseEvent>
 #include <map>
+#include <set>
 
+#include "platform/gdi/text.h"
 #include "platform/kernel/kernel.h"
 #include "platform/user/user.h"
 
@@ -32,23 +37,54 @@ TColor FromQColor(const QColor& color) {
   return win::RGB(win::BYTE(color.red()), win::BYTE(color.green()), win::BYTE(color.blue()));
 }
 
+namespace {
+
+// Qt's database is given each face file GDI text resolves to, once, so a toolkit font finds
+// the very file. A bitmap strike is told to fontconfig, which Qt asks per face: drawn from its
+// embedded bitmaps without antialiasing, whatever the Latin face beside it does.
+void PrepareFace(const win::FontFaceChoice& face) {
+  static auto* files = new std::set<std::string>;
+  static auto* strikes = new std::set<std::string>;
+  if (!face.file.empty() && files->insert(face.file).second)
+    QFontDatabase::addApplicationFont(QString::fromStdString(face.file));
+  if (!face.bitmapStrike || !strikes->insert(face.family).second) return;
+  QString family = QString::fromStdString(face.family).toHtmlEscaped();
+  const QByteArray rule =
+      QStringLiteral(
+          "<?xml version=\"1.0\"?><!DOCTYPE fontconfig SYSTEM \"fonts.dtd\"><fontconfig>"
+          "<match target=\"font\"><test name=\"family\"><string>%1</string></test>"
+          "<edit name=\"antialias\" mode=\"assign\"><bool>false</bool></edit>"
+          "<edit name=\"embeddedbitmap\" mode=\"assign\"><bool>true</bool></edit>"
+          "<edit name=\"hinting\" mode=\"assign\"><bool>false</bool></edit>"
+          "</match></fontconfig>")
+          .arg(family)
+          .toUtf8();
+  FcConfigParseAndLoadFromMemory(FcConfigGetCurrent(),
+                                 reinterpret_cast<const FcChar8*>(rule.constData()), FcFalse);
+}
+
+}  // namespace
+
 QFont ToQFont(TFont& font) {
-  QFont q;
-  // The names the layouts use are the Windows faces; here they are the sans family, with
-  // fontconfig's per-character fallback bringing the Chinese glyphs.
-  const AnsiString& name = font.Name();
-  if (name == "MS Sans Serif" || name == "Tahoma" || name == "Arial" || name.empty())
-    q.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("WenQuanYi Zen Hei Sharp")});
-  else
-    q.setFamilies({ToQString(name), QStringLiteral("WenQuanYi Zen Hei Sharp")});
-  const int height = font.Height();
-  q.setPixelSize(height < 0 ? -height : (height > 0 ? std::max(1, height * 4 / 5) : 11));
   const TFontStyles style = font.Style();
+  QFont q;
   q.setBold(style.Contains(TFontStyle::fsBold));
   q.setItalic(style.Contains(TFontStyle::fsItalic));
   q.setUnderline(style.Contains(TFontStyle::fsUnderline));
   q.setStrikeOut(style.Contains(TFontStyle::fsStrikeOut));
-  q.setHintingPreference(QFont::PreferFullHinting);
+  win::FontResolution r;
+  if (!win::GetFontResolution(font.Handle(), &r)) {
+    q.setPixelSize(11);
+    return q;  // no usable font installed: Qt's own choice
+  }
+  PrepareFace(r.latin);
+  PrepareFace(r.han);
+  q.setFamilies({QString::fromStdString(r.latin.family), QString::fromStdString(r.han.family)});
+  // One pixel size serves both faces in Qt. A strike exists at its own size only (12 pixels
+  // for the UI font, whose Latin em is 11), so the Chinese glyphs decide: the hand-drawn
+  // strike rather than broken outlines, Latin then one pixel larger than in GDI text.
+  q.setPixelSize(r.han.bitmapStrike ? r.han.pixelSize : r.latin.pixelSize);
+  q.setHintingPreference(QFont::PreferVerticalHinting);
   return q;
 }
 

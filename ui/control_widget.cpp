@@ -94,16 +94,27 @@ bool DispatchInput(TWinControl* control, QEvent* event, QWidget* source) {
 
 bool ControlWidget::event(QEvent* e) {
   if (control_ != nullptr && DispatchInput(control_, e, this)) return true;
-  if (e->type() == QEvent::Wheel) {
-    e->ignore();  // not handled: the parent may take it
-    return true;
+  switch (e->type()) {
+    case QEvent::Wheel:
+      e->ignore();  // not handled: the parent may take it
+      return true;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+      // The mouse belongs to the window under it: a parent that saw the press too would take
+      // the capture, and the press would never become this control's click.
+      e->accept();
+      return true;
+    default:
+      return QWidget::event(e);
   }
-  return QWidget::event(e);
 }
 
 void ControlWidget::paintEvent(QPaintEvent*) {
   if (control_ == nullptr) return;
   Guard([&] { control_->PaintWindow(); });
+  if (control_ == nullptr) return;  // a paint handler destroyed the control
   PaintBuffer* buffer = control_->Buffer();
   if (buffer == nullptr) return;
   QPainter painter(this);

@@ -22,7 +22,11 @@ using ui::detail::EventRelay;
 // --- TControl ----------------------------------------------------------------------------
 
 TControl::TControl(TComponent* owner) : TComponent(owner) {
-  font_.OnChange = [this](TObject*) { FontChanged(); };
+  font_.SetOwner(this, nullptr);
+}
+
+void TControl::ToolChanged(TGraphicsObject&) {
+  FontChanged();
 }
 
 TControl::~TControl() {
@@ -326,7 +330,18 @@ TWinControl::~TWinControl() {
     win::DestroyWindow(handle_);
   }
   if (parent_ != nullptr) parent_->RemoveControl(this);
-  delete widget_;  // with it the relay, the frame overlay and the Qt children
+  if (widget_ == nullptr) return;
+  // No signal of the widget reaches this control any more (a list clearing itself as it goes).
+  QObject::disconnect(widget_, nullptr, nullptr, nullptr);
+  if (ui::GuardScope::Depth() == 0) {
+    delete widget_;  // with it the relay, the frame overlay and the Qt children
+    return;
+  }
+  // Destroyed from a call Qt is making into us (a button's click handler deleting the button):
+  // that widget, or one inside it, is still running its event, so it goes once Qt is done.
+  widget_->hide();
+  widget_->setParent(nullptr);
+  widget_->deleteLater();
 }
 
 TControl* TWinControl::Controls(int index) const {
@@ -490,10 +505,13 @@ void TWinControl::SetEnabled(bool value) {
 }
 
 void TWinControl::Invalidate() {
-  if (widget_ != nullptr) {
-    widget_->update();
-    if (ClientWidget() != widget_) ClientWidget()->update();
-  }
+  if (widget_ == nullptr) return;
+  widget_->update();
+  if (ClientWidget() != widget_) ClientWidget()->update();
+  // Transparent windowed children show these pixels too.
+  for (TControl* c : controls_)
+    if (c->Transparent() && c->visible_)
+      if (auto* w = dynamic_cast<TWinControl*>(c); w != nullptr) w->Invalidate();
 }
 
 void TWinControl::Update() {
@@ -716,6 +734,12 @@ void TWinControl::PaintWindow() {
 }
 
 void TWinControl::PaintSurface(TCanvas& canvas) {
+  if (Transparent() && parent_ != nullptr && parent_->Buffer() != nullptr) {
+    // What the parent shows at this place: its surface and its graphic children.
+    parent_->PaintTo(canvas.Handle(), -Left(), -Top());
+    canvas.Refresh();
+    return;
+  }
   canvas.Brush().SetStyle(TBrushStyle::bsSolid);
   canvas.Brush().SetColor(Color());
   canvas.FillRect(ClientRect());
@@ -775,6 +799,8 @@ void TWinControl::UpdateHover(win::POINT p) {
   if (hover != nullptr) hover->MouseEnter();
 }
 
+// A handler may destroy the control or the graphic child it was raised for (a click that
+// closes a window): each step first checks that both are still there.
 void TWinControl::HandleMouseEvent(QMouseEvent& event) {
   const QPoint pos = event.position().toPoint();
   win::POINT p{pos.x(), pos.y()};
@@ -783,8 +809,12 @@ void TWinControl::HandleMouseEvent(QMouseEvent& event) {
     p = {q.x(), q.y()};
   }
   const TShiftState shift = ui::ShiftOf(event);
+  TDestroyGuard self(*this);
   UpdateHover(p);
+  if (self.Destroyed()) return;
   TControl* target = MouseTarget(p);
+  TDestroyGuard targetAlive(*target);
+  auto gone = [&] { return self.Destroyed() || targetAlive.Destroyed(); };
   const int x = p.x - (target == this ? 0 : target->Left());
   const int y = p.y - (target == this ? 0 : target->Top());
   switch (event.type()) {
@@ -796,7 +826,7 @@ void TWinControl::HandleMouseEvent(QMouseEvent& event) {
       if (button == TMouseButton::mbLeft) target->clickPending_ = true;
       if (event.type() == QEvent::MouseButtonDblClick && button == TMouseButton::mbLeft) {
         target->DblClick();
-        if (target->parent_ == nullptr && target != this) return;
+        if (gone() || (target->parent_ == nullptr && target != this)) return;
       }
       target->MouseDown(button, shift, x, y);
       break;
@@ -808,18 +838,18 @@ void TWinControl::HandleMouseEvent(QMouseEvent& event) {
       target->clickPending_ = false;
       if (event.buttons() == Qt::NoButton) target->SetMouseCapture(false);
       target->MouseUp(button, shift, x, y);
-      if (click && !wrapped_) target->Click();
+      if (click && !wrapped_ && !gone()) target->Click();
       break;
     }
     case QEvent::MouseMove:
       target->MouseMove(shift, x, y);
-      UpdateCursorAt(p);
+      if (!gone()) UpdateCursorAt(p);
       break;
     default:
       break;
   }
   // After a release the hover is settled again.
-  UpdateHover(p);
+  if (!self.Destroyed()) UpdateHover(p);
 }
 
 void TWinControl::HandleWheelEvent(QWheelEvent& event) {
@@ -890,8 +920,10 @@ bool TWinControl::HandleKeyEvent(QKeyEvent& event) {
   const TShiftState shift = ui::ShiftOf(event);
   if (event.type() == QEvent::KeyPress) {
     if (key != 0) {
+      TDestroyGuard self(*this);
       KeyDown(key, shift);
-      if (key == 0) return true;  // a handler swallowed it
+      if (self.Destroyed()) return true;  // the handler closed the control: the key is used
+      if (key == 0) return true;          // a handler swallowed it
     }
     const QString text = event.text();
     if (text.size() == 1 && text[0].unicode() < 0x80 && text[0].unicode() >= 0x20) {

@@ -30,7 +30,9 @@ class ControlWidget;
 class EventRelay;
 }  // namespace ui::detail
 
-class TControl : public TComponent {
+// The control follows its font through the drawing tool's owner link, so the font's OnChange
+// stays the program's own.
+class TControl : public TComponent, private TGraphicsObjectOwner {
  public:
   explicit TControl(TComponent* owner);
   ~TControl() override;
@@ -160,6 +162,7 @@ class TControl : public TComponent {
 
  private:
   void UpdateAnchorRules();
+  void ToolChanged(TGraphicsObject& tool) override;
 
   TWinControl* parent_ = nullptr;
   int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
@@ -287,7 +290,8 @@ class TWinControl : public TControl {
   virtual QWidget* CreateWidget(QWidget* parentWidget);
   // The widget and its children's widgets exist now.
   virtual void HandleCreated() {}
-  // Custom-drawn windows paint their own surface here, before their graphic children.
+  // Custom-drawn windows paint their own surface here, before their graphic children: the
+  // base fills it with Color, or for a transparent control starts from the parent's pixels.
   virtual void PaintSurface(TCanvas& canvas);
   // A wrapped Qt widget: whether it paints itself (no buffer) and feeds us its input through
   // a relay.

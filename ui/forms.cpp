@@ -245,5 +245,7 @@ ApplicationSession::~ApplicationSession() {
   screen_.reset();
   win::RemoveQtClipboard();
   win::RemoveQtUserHost();
+  // Windows destroyed by their own handlers wait for their events to end; these end now.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   qt_.reset();
 }

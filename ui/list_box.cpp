@@ -2,22 +2,51 @@
 
 #include <QListWidget>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
 
 #include "runtime/exceptions.h"
 #include "ui/bridge.h"
 #include "ui/guard.h"
+#include "ui/item_view.h"
 #include "ui/strings.h"
+
+using ui::detail::FromCode;
 
 namespace {
 
-// Our calls change the view without notifications.
-class FromCode {
+// Qt gives a list that gets the focus without a current item its first row as the current
+// one (and so a current-row change); a list here keeps its caret and selection through a
+// focus change, and raises nothing for it.
+class ListWidget final : public QListWidget {
  public:
-  explicit FromCode(int& depth) : depth_(depth) { ++depth_; }
-  ~FromCode() { --depth_; }
+  ListWidget(int& fromCode, QWidget* parent) : QListWidget(parent), fromCode_(fromCode) {}
+
+ protected:
+  void focusInEvent(QFocusEvent* event) override {
+    FromCode scope(fromCode_);
+    const bool hadCurrent = currentIndex().isValid();
+    QListWidget::focusInEvent(event);
+    if (!hadCurrent && currentIndex().isValid())
+      selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+  }
 
  private:
-  int& depth_;
+  int& fromCode_;
+};
+
+// Every row is ItemHeight high, whatever the font would ask for.
+class RowHeightDelegate final : public QStyledItemDelegate {
+ public:
+  RowHeightDelegate(const int& height, QObject* parent)
+      : QStyledItemDelegate(parent), height_(height) {}
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    size.setHeight(height_);
+    return size;
+  }
+
+ private:
+  const int& height_;
 };
 
 }  // namespace
@@ -41,9 +70,7 @@ int TListBoxItems::Add(const AnsiString& text) {
 void TListBoxItems::Insert(int index, const AnsiString& text) {
   if (index < 0 || index > Count()) throw EInvalidOperation(Format(ui::kListIndexError, index));
   FromCode scope(list_.fromCode_);
-  auto* item = new QListWidgetItem(ui::ToQString(text));
-  item->setSizeHint(QSize(-1, list_.itemHeight_));
-  list_.List()->insertItem(index, item);
+  list_.List()->insertItem(index, new QListWidgetItem(ui::ToQString(text)));
 }
 
 void TListBoxItems::Delete(int index) {
@@ -98,8 +125,9 @@ QListWidget* TListBox::List() const {
 }
 
 QWidget* TListBox::CreateWidget(QWidget* parentWidget) {
-  auto* list = new QListWidget(parentWidget);
+  auto* list = new ListWidget(fromCode_, parentWidget);
   list->setUniformItemSizes(true);
+  list->setItemDelegate(new RowHeightDelegate(itemHeight_, list));
   list->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
   list->setLineWidth(kBorderWidth);
   QObject::connect(list, &QListWidget::itemSelectionChanged, [this] { UserChanged(); });
@@ -219,7 +247,7 @@ void TListBox::DeleteSelected() {
 void TListBox::SetItemHeight(int value) {
   if (value <= 0 || value == itemHeight_) return;
   itemHeight_ = value;
-  for (int i = 0; i < items_.Count(); ++i) List()->item(i)->setSizeHint(QSize(-1, value));
+  if (HandleAllocated()) List()->doItemsLayout();
 }
 
 int TListBox::TopIndex() const {
@@ -235,15 +263,12 @@ void TListBox::SetTopIndex(int value) {
 win::RECT TListBox::ItemRect(int index) const {
   if (index < 0 || index >= items_.Count()) return {0, 0, 0, 0};
   QListWidget* list = List();
-  const QRect r = list->visualItemRect(list->item(index));
-  const QPoint p = list->viewport()->mapTo(list, r.topLeft());
-  return Bounds(p.x(), p.y(), r.width(), r.height());
+  return ui::detail::ViewportToClient(*list, list->visualItemRect(list->item(index)));
 }
 
 int TListBox::ItemAtPos(win::POINT p, bool existing) const {
   QListWidget* list = List();
-  const QPoint v = list->viewport()->mapFrom(list, QPoint(p.x, p.y));
-  const QModelIndex index = list->indexAt(v);
+  const QModelIndex index = list->indexAt(ui::detail::ClientToViewport(*list, p));
   if (index.isValid()) return index.row();
   return existing ? -1 : items_.Count();
 }

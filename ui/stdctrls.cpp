@@ -158,12 +158,14 @@ void TLabel::FontChanged() {
 void TLabel::AdjustBounds() {
   if (!autoSize_ || Loading()) return;
   if (wordWrap_) {
-    SetBounds(Left(), Top(), Width(),
-              ui::CaptionHeight(Font(), Caption().empty() ? " " : Caption(), Width()));
+    SetBounds(
+        Left(), Top(), Width(),
+        ui::CaptionHeight(Font(), Caption().empty() ? " " : Caption(), Width(), ui::tfExpandTabs));
     return;
   }
   // An empty caption measures as one blank, so the label keeps a size to be seen by.
-  const win::SIZE size = ui::CaptionExtent(Font(), Caption().empty() ? " " : Caption());
+  const win::SIZE size =
+      ui::CaptionExtent(Font(), Caption().empty() ? " " : Caption(), ui::tfExpandTabs);
   // A right-aligned label grows to the left, as its right edge is what was placed.
   const int left = alignment_ == TAlignment::taRightJustify ? Left() + Width() - size.cx : Left();
   SetBounds(left, Top(), size.cx, size.cy);
@@ -375,7 +377,7 @@ void TGroupBox::AdjustClientRect(win::RECT& rect) const {
 void TGroupBox::Paint() {
   TCanvas& canvas = Canvas();
   canvas.Font().CopyFrom(&Font());
-  const win::SIZE text = ui::CaptionExtent(Font(), Caption());
+  const win::SIZE text = ui::CaptionExtent(Font(), Caption(), ui::tfSingleLine);
   // The etched frame runs through the middle of the caption line.
   win::RECT frame = Rect(0, text.cy / 2, Width(), Height());
   win::RECT outer = frame;

@@ -1,6 +1,6 @@
-// Captions on canvases of the control layer. Every canvas a control paints on is a DC over a
-// 32-bit DIB section (its own paint buffer or its parent's), so text can be drawn straight
-// into those pixels with the canvas's font, colour and the DC's origin and clip.
+// Captions on canvases of the control layer, drawn and measured by GDI text (DrawText) with the
+// canvas's font and colour, so every custom-drawn caption shows the glyphs text output shows:
+// the Latin sans face and, at the UI sizes, the Chinese bitmap strike.
 #pragma once
 
 #include <cstdint>
@@ -25,12 +25,15 @@ enum TextFormat : std::uint32_t {
 };
 
 // Draws text inside rect (canvas coordinates) with the canvas's font; the background is
-// left as it is (captions are drawn over what the control painted).
+// left as it is (captions are drawn over what the control painted). Vertical centring and
+// bottom alignment place several lines as a block.
 void DrawCaption(TCanvas& canvas, const AnsiString& text, const win::RECT& rect,
                  std::uint32_t format);
-// The size text takes with the font (the height of one line for an empty text).
-win::SIZE CaptionExtent(TFont& font, const AnsiString& text);
+// The size text takes with the font on one line per line break (the height of one line for an
+// empty text); format's prefix and tab flags apply as DrawCaption applies them.
+win::SIZE CaptionExtent(TFont& font, const AnsiString& text, std::uint32_t format = tfNoPrefix);
 // With word breaking inside width: the height the lines take.
-int CaptionHeight(TFont& font, const AnsiString& text, int width);
+int CaptionHeight(TFont& font, const AnsiString& text, int width,
+                  std::uint32_t format = tfNoPrefix);
 
 }  // namespace ui

@@ -1,6 +1,7 @@
 #include "ui/tree_view.h"
 
 #include <QHeaderView>
+#include <QPainter>
 #include <QPixmap>
 #include <QScrollBar>
 #include <QTreeWidget>
@@ -9,6 +10,7 @@
 #include "runtime/exceptions.h"
 #include "ui/bridge.h"
 #include "ui/guard.h"
+#include "ui/item_view.h"
 #include "ui/strings.h"
 
 namespace ui::detail {
@@ -62,6 +64,7 @@ class TreeWidget final : public QTreeWidget {
   bool Editing() const { return state() == EditingState; }
 
  protected:
+  void drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const override;
   bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override {
     if (tree_ == nullptr) return false;
     const bool wanted = trigger == AllEditTriggers || (editTriggers() & trigger);
@@ -83,23 +86,80 @@ class TreeWidget final : public QTreeWidget {
   TTreeView* tree_;
 };
 
-}  // namespace ui::detail
-
-using ui::detail::TreeItem;
-using ui::detail::TreeWidget;
-
 namespace {
 
-class FromCode {
- public:
-  explicit FromCode(int& depth) : depth_(depth) { ++depth_; }
-  ~FromCode() { --depth_; }
+// The classic tree's lines are dotted, every other pixel lit on a grid fixed to the view, so
+// the lines of neighbouring rows meet.
+void DottedLine(QPainter* painter, int x0, int y0, int x1, int y1, const QColor& color) {
+  for (int x = x0; x <= x1; ++x)
+    for (int y = y0; y <= y1; ++y)
+      if (((x + y) & 1) == 0) painter->fillRect(x, y, 1, 1, color);
+}
 
- private:
-  int& depth_;
-};
+// The expand button: a 9-pixel box in the button shadow, the window colour inside, a minus in
+// the window text colour and, while collapsed, the plus's upright.
+void ExpandButton(QPainter* painter, int cx, int cy, bool open) {
+  const int l = cx - 4, t = cy - 4;
+  painter->fillRect(l, t, 9, 9, ToQColor(clBtnShadow));
+  painter->fillRect(l + 1, t + 1, 7, 7, ToQColor(clWindow));
+  const QColor sign = ToQColor(clWindowText);
+  painter->fillRect(l + 2, cy, 5, 1, sign);
+  if (!open) painter->fillRect(cx, t + 2, 1, 5, sign);
+}
 
 }  // namespace
+
+// The indent columns left of a row as the classic tree draws them: for the row's own column a
+// line from above to its middle, on to the right, and down when a sibling follows; for each
+// ancestor's column a line through when that ancestor has a sibling below it. ShowLines and
+// ShowButtons decide what of it is drawn.
+void TreeWidget::drawBranches(QPainter* painter, const QRect& rect,
+                              const QModelIndex& index) const {
+  if (tree_ == nullptr) return QTreeWidget::drawBranches(painter, rect, index);
+  const int indent = indentation();
+  if (indent <= 0) return;
+  const QColor line = ToQColor(clGrayText);
+  const bool lines = tree_->ShowLines();
+  const bool rootDecorated = rootIsDecorated();
+  auto hasNextSibling = [this](const QModelIndex& i) {
+    return i.row() + 1 < model()->rowCount(i.parent());
+  };
+  // The row's own column is the rightmost of rect.
+  int right = rect.right();
+  QModelIndex at = index;
+  bool own = true;
+  while (at.isValid()) {
+    const bool isRoot = !at.parent().isValid();
+    if (isRoot && !rootDecorated) break;
+    const int left = right - indent + 1;
+    if (left < rect.left() - indent) break;
+    const int cx = left + indent / 2;
+    const int cy = rect.top() + rect.height() / 2;
+    if (own) {
+      const bool children = model()->hasChildren(at);
+      const bool button = children && tree_->ShowButtons();
+      if (lines) {
+        // The first root has nothing above it to join.
+        const bool above = !isRoot || at.row() > 0;
+        if (above) DottedLine(painter, cx, rect.top(), cx, cy, line);
+        DottedLine(painter, cx, cy, right, cy, line);
+        if (hasNextSibling(at)) DottedLine(painter, cx, cy, cx, rect.bottom(), line);
+      }
+      if (button) ExpandButton(painter, cx, cy, isExpanded(at));
+      own = false;
+    } else if (lines && hasNextSibling(at)) {
+      DottedLine(painter, cx, rect.top(), cx, rect.bottom(), line);
+    }
+    right = left - 1;
+    at = at.parent();
+  }
+}
+
+}  // namespace ui::detail
+
+using ui::detail::FromCode;
+using ui::detail::TreeItem;
+using ui::detail::TreeWidget;
 
 // --- TTreeNode ---------------------------------------------------------------------------
 
@@ -480,13 +540,12 @@ win::RECT TTreeView::NodeRect(const TTreeNode* node, bool textOnly) const {
     const int text = tree->fontMetrics().horizontalAdvance(ui::ToQString(node->Text())) + 6;
     r = QRect(r.left() + icon, r.top(), text, r.height());
   }
-  const QPoint p = tree->viewport()->mapTo(tree, r.topLeft());
-  return Bounds(p.x(), p.y(), r.width(), r.height());
+  return ui::detail::ViewportToClient(*tree, r);
 }
 
 TTreeNode* TTreeView::NodeAt(win::POINT p) const {
   QTreeWidget* tree = Tree();
-  return NodeOf(tree->itemAt(tree->viewport()->mapFrom(tree, QPoint(p.x, p.y))));
+  return NodeOf(tree->itemAt(ui::detail::ClientToViewport(*tree, p)));
 }
 
 THitTest TTreeView::HitTest(win::POINT p) const {

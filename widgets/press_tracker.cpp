@@ -48,3 +48,51 @@ TPressResult TPressTracker::Cancel() {
   spaceHeld_ = false;
   return SetPressed(false);
 }
+
+// --- TPressButton --------------------------------------------------------------------------
+
+TPressButton::TPressButton(TComponent* owner) : TCustomControl(owner) {
+  SetTabStop(true);
+}
+
+void TPressButton::Apply(TPressResult result) {
+  if (result.repaint) PressedLookChanged();
+  if (result.click) Click();  // last: the handler may destroy this button
+}
+
+void TPressButton::SetEnabled(bool value) {
+  if (!value) tracker_.Cancel();
+  TCustomControl::SetEnabled(value);
+  Invalidate();
+}
+
+void TPressButton::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+  // The press is ours to turn into a click (on release inside, by the tracker's rules).
+  clickPending_ = false;
+  if (button == TMouseButton::mbLeft && Enabled() && Visible()) {
+    if (!Focused() && CanFocus()) SetFocus();
+    Apply(tracker_.LeftDown(Focused()));
+  }
+  TCustomControl::MouseDown(button, shift, x, y);
+}
+
+void TPressButton::MouseMove(TShiftState shift, int x, int y) {
+  Apply(tracker_.Move(InsideClient(x, y, Width(), Height())));
+  TCustomControl::MouseMove(shift, x, y);
+}
+
+void TPressButton::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+  if (button != TMouseButton::mbLeft) {
+    TCustomControl::MouseUp(button, shift, x, y);
+    return;
+  }
+  const TPressResult result = tracker_.LeftUp(InsideClient(x, y, Width(), Height()));
+  TDestroyGuard guard(*this);
+  TCustomControl::MouseUp(button, shift, x, y);
+  if (!guard.Destroyed()) Apply(result);
+}
+
+void TPressButton::CancelMode() {
+  Apply(tracker_.Cancel());
+  TCustomControl::CancelMode();
+}

@@ -40,9 +40,8 @@ TBmpButtonFaces TRzButtonBitmaps::Faces() {
 
 // --- TRzBmpButton ------------------------------------------------------------------------
 
-TRzBmpButton::TRzBmpButton(TComponent* owner) : TCustomControl(owner), bitmaps_(*this) {
+TRzBmpButton::TRzBmpButton(TComponent* owner) : TPressButton(owner), bitmaps_(*this) {
   SetBounds(0, 0, 80, 30);
-  SetTabStop(true);
 }
 
 TRzBmpButton::~TRzBmpButton() {
@@ -73,7 +72,7 @@ void TRzBmpButton::SetShowFocus(bool value) {
 
 TBmpButtonState TRzBmpButton::State() const {
   if (!Enabled()) return TBmpButtonState::bsDisabled;
-  return tracker_.Pressed() ? TBmpButtonState::bsDown : TBmpButtonState::bsUp;
+  return Pressed() ? TBmpButtonState::bsDown : TBmpButtonState::bsUp;
 }
 
 TBmpButtonFace TRzBmpButton::CurrentFace() const {
@@ -92,24 +91,18 @@ void TRzBmpButton::AdjustSize() {
   const auto size = BmpButtonSizeFor(buttonSize_, buttonBorder_, &bitmaps_.Up());
   if (!size || (size->cx == Width() && size->cy == Height())) return;
   adjusting_ = true;
-  TCustomControl::SetBounds(Left(), Top(), size->cx, size->cy);
+  TPressButton::SetBounds(Left(), Top(), size->cx, size->cy);
   adjusting_ = false;
 }
 
 void TRzBmpButton::SetBounds(int left, int top, int width, int height) {
-  TCustomControl::SetBounds(left, top, width, height);
+  TPressButton::SetBounds(left, top, width, height);
   AdjustSize();
 }
 
 void TRzBmpButton::Loaded() {
-  TCustomControl::Loaded();
+  TPressButton::Loaded();
   AdjustSize();
-}
-
-void TRzBmpButton::SetEnabled(bool value) {
-  if (!value) tracker_.Cancel();
-  TCustomControl::SetEnabled(value);
-  Invalidate();
 }
 
 void TRzBmpButton::Paint() {
@@ -130,7 +123,7 @@ void TRzBmpButton::Paint() {
 
   const int b = BmpButtonBorderWidth(buttonBorder_);
   if (b > 0) {
-    const bool down = tracker_.Pressed();
+    const bool down = Pressed();
     DrawSides(off, {0, 0, w, h}, TSides::All(), down ? clBtnShadow : clBtnHighlight,
               down ? clBtnHighlight : cl3DDkShadow, b > 1 ? 2 : 1);
   }
@@ -151,60 +144,25 @@ void TRzBmpButton::Paint() {
   win::BitBlt(canvas.Handle(), 0, 0, w, h, off.Handle(), 0, 0, win::SRCCOPY);
 }
 
-void TRzBmpButton::Apply(TPressResult result) {
-  if (result.repaint) Repaint();  // at once: the pressed face shows while the button is held
-  if (result.click) Click();      // last: the handler may destroy this button
-}
-
-void TRzBmpButton::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
-  clickPending_ = false;  // the tracker decides about the click
-  if (button == TMouseButton::mbLeft && Enabled() && Visible()) {
-    if (!Focused() && CanFocus()) SetFocus();
-    Apply(tracker_.LeftDown(Focused()));
-  }
-  TCustomControl::MouseDown(button, shift, x, y);
-}
-
-void TRzBmpButton::MouseMove(TShiftState shift, int x, int y) {
-  Apply(tracker_.Move(InsideClient(x, y, Width(), Height())));
-  TCustomControl::MouseMove(shift, x, y);
-}
-
-void TRzBmpButton::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
-  if (button != TMouseButton::mbLeft) {
-    TCustomControl::MouseUp(button, shift, x, y);
-    return;
-  }
-  const TPressResult result = tracker_.LeftUp(InsideClient(x, y, Width(), Height()));
-  TDestroyGuard guard(*this);
-  TCustomControl::MouseUp(button, shift, x, y);
-  if (!guard.Destroyed()) Apply(result);
-}
-
 void TRzBmpButton::MouseEnter() {
   mouseOver_ = true;
   // Only a Hot face looks different under the mouse.
   if (!bitmaps_.Hot().IsEmpty()) Invalidate();
-  TCustomControl::MouseEnter();
+  TPressButton::MouseEnter();
 }
 
 void TRzBmpButton::MouseLeave() {
   mouseOver_ = false;
   if (!bitmaps_.Hot().IsEmpty()) Invalidate();
-  TCustomControl::MouseLeave();
-}
-
-void TRzBmpButton::CancelMode() {
-  Apply(tracker_.Cancel());
-  TCustomControl::CancelMode();
+  TPressButton::MouseLeave();
 }
 
 void TRzBmpButton::DoEnter() {
   Invalidate();
-  TCustomControl::DoEnter();
+  TPressButton::DoEnter();
 }
 
 void TRzBmpButton::DoExit() {
   Invalidate();
-  TCustomControl::DoExit();
+  TPressButton::DoExit();
 }

@@ -40,7 +40,7 @@ class TRzButtonBitmaps : public TPersistent, private TGraphicOwner {
   TColor transparentColor_ = clOlive;
 };
 
-class TRzBmpButton : public TCustomControl {
+class TRzBmpButton : public TPressButton {
  public:
   explicit TRzBmpButton(TComponent* owner);
   ~TRzBmpButton() override;
@@ -61,17 +61,14 @@ class TRzBmpButton : public TCustomControl {
   TBmpButtonState State() const;
 
   void SetBounds(int left, int top, int width, int height) override;
-  void SetEnabled(bool value) override;
   void Loaded() override;
-  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
-  void MouseMove(TShiftState shift, int x, int y) override;
-  void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
   void MouseEnter() override;
   void MouseLeave() override;
-  void CancelMode() override;
 
  protected:
   void Paint() override;
+  // At once: the pressed face shows while the button is held.
+  void PressedLookChanged() override { Repaint(); }
   void DoEnter() override;
   void DoExit() override;
 
@@ -80,12 +77,10 @@ class TRzBmpButton : public TCustomControl {
   // A face changed: the size may follow Up, and the embossed face is made again.
   void BitmapsChanged();
   void AdjustSize();
-  void Apply(TPressResult result);
 
   TRzButtonBitmaps bitmaps_;
   TBitmap embossed_;
   bool embossedValid_ = false;
-  TPressTracker tracker_;
   TButtonSize buttonSize_ = TButtonSize::bszButtonToBitmap;
   TButtonBorder buttonBorder_ = TButtonBorder::bbNone;
   bool showFocus_ = true;

@@ -7,7 +7,7 @@
 #include "widgets/button_paint.h"
 #include "widgets/press_tracker.h"
 
-class TRzButton : public TCustomControl {
+class TRzButton : public TPressButton {
  public:
   explicit TRzButton(TComponent* owner);
   const char* ClassName() const override { return "TRzButton"; }
@@ -31,15 +31,9 @@ class TRzButton : public TCustomControl {
   // The state the next paint shows.
   TButtonState PaintState() const;
   bool MouseOver() const { return mouseOver_; }
-  bool Pressed() const { return tracker_.Pressed(); }
 
-  void SetEnabled(bool value) override;
-  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
-  void MouseMove(TShiftState shift, int x, int y) override;
-  void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
   void MouseEnter() override;
   void MouseLeave() override;
-  void CancelMode() override;
 
  protected:
   void Paint() override;
@@ -55,11 +49,7 @@ class TRzButton : public TCustomControl {
     field = value;
     Invalidate();
   }
-  // Repaints when asked, then clicks; the click handler may destroy the button.
-  void Apply(TPressResult result);
-
   TButtonLook look_;
-  TPressTracker tracker_;
   bool hotTrack_ = false;
   bool mouseOver_ = false;
   int modalResult_ = 0;

@@ -161,6 +161,38 @@ TEST_F(ControlsTest, ParentRoutesTheMouseToItsGraphicChildAndKeepsItWhileHeld) {
   }
 }
 
+// A click handler that deletes the very control it was raised for, custom-drawn (the click
+// comes from our mouse routing) or a wrapped Qt button (from its clicked signal): nothing may
+// touch the control or its widget afterwards (AddressSanitizer reports it if anything does).
+TEST_F(ControlsTest, ControlDeletedByItsOwnClickHandler) {
+  auto form = std::make_unique<TForm>(nullptr);
+  form->SetBounds(0, 0, 200, 100);
+  auto* panel = new TPanel(form.get());
+  panel->SetBounds(10, 10, 50, 30);
+  panel->SetParent(form.get());
+  auto* button = new TButton(form.get());
+  button->SetBounds(100, 10, 60, 25);
+  button->SetParent(form.get());
+  int clicks = 0;
+  panel->OnClick = [&](TObject* sender) {
+    ++clicks;
+    delete static_cast<TPanel*>(sender);
+  };
+  button->OnClick = [&](TObject* sender) {
+    ++clicks;
+    delete static_cast<TButton*>(sender);
+  };
+  form->Show();
+  for (QWidget* w : {panel->Widget(), button->Widget()}) {
+    SendMouse(w, QEvent::MouseMove, 5, 5, Qt::NoButton, Qt::NoButton);
+    SendMouse(w, QEvent::MouseButtonPress, 5, 5, Qt::LeftButton, Qt::LeftButton);
+    SendMouse(w, QEvent::MouseButtonRelease, 5, 5, Qt::LeftButton, Qt::NoButton);
+  }
+  EXPECT_EQ(clicks, 2);
+  EXPECT_EQ(form->ControlCount(), 0);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
 TEST_F(ControlsTest, RightClickShowsTheMenuOfTheControlOrOfItsNearestParent) {
   auto form = std::make_unique<TForm>(nullptr);
   form->SetBounds(0, 0, 200, 100);
@@ -239,6 +271,22 @@ TEST_F(ControlsTest, FontAndColourFollowTheParentUntilSetOnTheControl) {
   own->SetParentFont(true);
   EXPECT_EQ(own->Font().Height(), -13);
   EXPECT_EQ(own->Font().Color(), panel.Font().Color());
+}
+
+// The program's own OnChange on a control's font leaves the control following its font.
+TEST_F(ControlsTest, FontOnChangeOfTheProgramKeepsTheControlFollowing) {
+  TPanel panel(nullptr);
+  auto* label = new TLabel(&panel);
+  label->SetParent(&panel);
+  int changes = 0;
+  panel.Font().OnChange = [&](TObject* sender) {
+    EXPECT_EQ(sender, &panel.Font());
+    ++changes;
+  };
+  panel.Font().SetHeight(-20);
+  EXPECT_EQ(changes, 1);
+  EXPECT_FALSE(panel.ParentFont()) << "the control did not hear of its font's change";
+  EXPECT_EQ(label->Font().Height(), -20) << "the child did not follow";
 }
 
 TEST_F(ControlsTest, LabelSizesToItsCaption) {

@@ -91,6 +91,29 @@ TEST_F(ListTreeTest, ArrowKeysRaiseTheSelectionNotification) {
   EXPECT_EQ(seen.back(), 1);
 }
 
+// Qt would make the first row current when the list gets the focus; the list keeps its caret
+// and selection and raises no notification, empty or not.
+TEST_F(ListTreeTest, FocusChangesNeitherCaretNorSelection) {
+  for (bool multi : {false, true}) {
+    for (int items : {0, 3}) {
+      auto* list = Add<TListBox>(150, 120);
+      list->SetMultiSelect(multi);
+      for (int i = 0; i < items; ++i) list->Items().Add(Format("item %d", i));
+      int clicks = 0;
+      list->OnClick = [&](TObject*) { ++clicks; };
+      form_->Show();
+      QFocusEvent in(QEvent::FocusIn, Qt::TabFocusReason);
+      QApplication::sendEvent(list->Widget(), &in);
+      list->Items().Add("added later");
+      SCOPED_TRACE(testing::Message() << "multi " << multi << ", items " << items);
+      EXPECT_EQ(clicks, 0);
+      EXPECT_EQ(list->ItemIndex(), -1);
+      for (int i = 0; i < list->Items().Count(); ++i) EXPECT_FALSE(list->Selected(i)) << i;
+      delete list;
+    }
+  }
+}
+
 TEST_F(ListTreeTest, OwnerPaintsTheFrameOverTheTwoBorderPixels) {
   auto* list = Add<TListBox>(120, 80);
   list->Items().Assign({"a", "b"});
@@ -191,6 +214,56 @@ TEST_F(ListTreeTest, ExpandingCanBeVetoedAndFillsLazily) {
   EXPECT_EQ(tree->HitTest({row.left + 5, midY}), THitTest::htOnItem);
   EXPECT_EQ(tree->HitTest({row.left + 80, midY}), THitTest::htOnRight);
   EXPECT_EQ(tree->HitTest({20, 115}), THitTest::htNowhere);
+}
+
+// The indent left of the child rows, grabbed from the view: dotted grey lines only with
+// ShowLines, the boxed plus/minus only with ShowButtons.
+TEST_F(ListTreeTest, TreeDrawsLinesAndButtonsOnlyWhenAsked) {
+  for (bool lines : {true, false}) {
+    for (bool buttons : {true, false}) {
+      auto* tree = Add<TTreeView>(150, 120);
+      tree->SetShowLines(lines);
+      tree->SetShowButtons(buttons);
+      TTreeNode* root = tree->AddChild(nullptr, "root");
+      TTreeNode* first = tree->AddChild(root, "first");
+      tree->AddChild(first, "inner");
+      tree->AddChild(root, "last");
+      root->Expand();
+      form_->Show();
+      auto* qtree = static_cast<QTreeWidget*>(tree->Widget());
+      const QImage image = qtree->viewport()->grab().toImage();
+      const QRgb grey = qRgb(0x80, 0x80, 0x80);
+      auto childRow = [&](int index) {
+        return qtree->visualItemRect(qtree->topLevelItem(0)->child(index));
+      };
+      SCOPED_TRACE(testing::Message() << "lines " << lines << ", buttons " << buttons);
+      // The first child's column (it has children, so a button): the box around its middle,
+      // dotted lines above and below it (a sibling follows).
+      const QRect row = childRow(0);
+      const int cx = row.left() - tree->Indent() + tree->Indent() / 2;
+      const int cy = row.top() + row.height() / 2;
+      EXPECT_EQ(image.pixel(cx - 4, cy - 4) == grey, buttons) << "the button's box corner";
+      EXPECT_EQ(image.pixel(cx, cy) == qRgb(0, 0, 0), buttons) << "the centre of the plus";
+      int greyLine = 0, other = 0;
+      for (int y = row.top(); y < row.bottom(); ++y) {
+        for (int x = cx - 1; x <= cx + 1; ++x) {
+          if (std::abs(y - cy) <= 4) continue;  // the box
+          const QRgb p = image.pixel(x, y);
+          if (p == grey)
+            ++greyLine;
+          else if (p != qRgb(255, 255, 255))
+            ++other;
+        }
+      }
+      EXPECT_EQ(greyLine > 0, lines) << "the vertical line through the first child's column";
+      EXPECT_EQ(other, 0) << "lines are the grey dots on white only";
+      // The last child has no sibling below: its column's line stops at its middle.
+      const QRect lastRow = childRow(1);
+      const int lastCy = lastRow.top() + lastRow.height() / 2;
+      for (int y = lastCy + 1; y <= lastRow.bottom(); ++y) EXPECT_NE(image.pixel(cx, y), grey) << y;
+      delete tree;
+    }
+  }
 }
 
 TEST_F(ListTreeTest, CustomSortOrdersByTheCallback) {

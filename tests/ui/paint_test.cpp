@@ -1,12 +1,16 @@
 // What the standard controls put into their pixels, and how they answer input and cancel-mode.
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainter>
 #include <memory>
+#include <set>
 
 #include "imaging/bitmap.h"
 #include "runtime/exceptions.h"
+#include "ui/bridge.h"
 #include "ui/extctrls.h"
 #include "ui/stdctrls.h"
+#include "ui/text.h"
 #include "ui_test_support.h"
 
 namespace {
@@ -77,6 +81,106 @@ TEST_F(PaintTest, TransparentLabelLeavesTheParentBelowItsText) {
   panel.PaintWindow();
   EXPECT_EQ(panel.Buffer()->Pixel(25, 10), 0x00FF00u) << "an opaque label fills its colour";
   EXPECT_EQ(panel.Buffer()->Pixel(75, 10), 0xFF0000u) << "a transparent one shows its parent";
+}
+
+// A windowed control flagged transparent starts from what its parent shows at its place: the
+// parent's colour and the parent's graphic children, not a fill of its own colour.
+class ClearWindow : public TCustomControl {
+ public:
+  explicit ClearWindow(TComponent* owner) : TCustomControl(owner) {
+    SetTransparentFlag(true);
+    SetColor(clBlue);
+  }
+};
+
+TEST_F(PaintTest, TransparentWindowShowsItsParentsPixels) {
+  TPanel panel(nullptr);
+  panel.SetBevelOuter(TBevelCut::bvNone);
+  panel.SetColor(clRed);
+  panel.SetBounds(0, 0, 100, 40);
+  auto* label = new TLabel(&panel);
+  label->SetParent(&panel);
+  label->SetAutoSize(false);
+  label->SetBounds(30, 0, 20, 40);
+  label->SetParentColor(false);
+  label->SetColor(clLime);
+  auto* clear = new ClearWindow(&panel);
+  clear->SetBounds(20, 10, 40, 20);
+  clear->SetParent(&panel);
+  panel.Widget()->resize(100, 40);
+  clear->Widget()->resize(40, 20);
+  clear->PaintWindow();
+  const PaintBuffer& b = *clear->Buffer();
+  EXPECT_EQ(b.Pixel(5, 5), 0xFF0000u) << "the parent's colour below";
+  EXPECT_EQ(b.Pixel(15, 5), 0x00FF00u) << "the parent's label at (30, 10) shows at (10, 0)";
+  EXPECT_EQ(b.Pixel(35, 15), 0xFF0000u);
+}
+
+// Captions are GDI text: at the UI size Chinese comes from the 12-pixel bitmap strike, so a
+// caption has only the text colour and the background, and Latin is measured as DrawText
+// measures it.
+TEST_F(PaintTest, CaptionsAreDrawnAndMeasuredByGdiText) {
+  TPanel panel(nullptr);
+  panel.SetBevelOuter(TBevelCut::bvNone);
+  panel.SetColor(clWhite);
+  panel.SetBounds(0, 0, 120, 30);
+  panel.SetCaption("\xCE\xC4\xBC\xFE\xBC\xD0");  // "文件夹" in code page 936
+  panel.Widget()->resize(120, 30);
+  panel.PaintWindow();
+  const PaintBuffer& b = *panel.Buffer();
+  int ink = 0, shades = 0;
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 120; ++x) {
+      const std::uint32_t p = b.Pixel(x, y);
+      if (p == 0)
+        ++ink;
+      else if (p != 0xFFFFFFu)
+        ++shades;
+    }
+  EXPECT_GT(ink, 40) << "no caption drawn";
+  EXPECT_EQ(shades, 0) << "Chinese at the UI size was not drawn from the bitmap strike";
+
+  TFont font;
+  const AnsiString latin = "Thumbnail Folder";
+  const win::HDC dc = win::CreateCompatibleDC(nullptr);
+  const win::HGDIOBJ old = win::SelectObject(dc, font.Handle());
+  win::SIZE gdi{};
+  win::GetTextExtentPoint32A(dc, latin.data(), int(latin.size()), &gdi);
+  win::SelectObject(dc, old);
+  win::DeleteDC(dc);
+  const win::SIZE caption = ui::CaptionExtent(font, latin);
+  EXPECT_EQ(caption.cx, gdi.cx);
+  EXPECT_EQ(caption.cy, 13) << "the UI font's cell";
+  EXPECT_EQ(ui::CaptionExtent(font, "").cy, 13) << "an empty text is one line high";
+  const AnsiString words = "one two three four five six";
+  const int wrapped = ui::CaptionHeight(font, words, 40);
+  EXPECT_GE(wrapped, 3 * 13) << "word breaking did not wrap inside the width";
+  EXPECT_EQ(wrapped % 13, 0);
+  EXPECT_EQ(ui::CaptionHeight(font, words, 1000), 13);
+}
+
+// Qt's widgets get the faces GDI text resolves to: Chinese from the strike, drawn without
+// shades, in an edit as in a caption.
+TEST_F(PaintTest, WrappedWidgetsShowTheSameChineseFace) {
+  TEdit edit(nullptr);
+  edit.SetBounds(0, 0, 120, 21);
+  const QFont font = ui::ToQFont(edit.Font());
+  ASSERT_EQ(font.families().size(), 2);
+  EXPECT_EQ(font.families()[0], "DejaVu Sans");
+  EXPECT_EQ(font.families()[1], "WenQuanYi Zen Hei Sharp");
+  EXPECT_EQ(font.pixelSize(), 12) << "the strike's own size";
+  QImage image(60, 20, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  {
+    QPainter painter(&image);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(2, 15, QString::fromUtf8("\xE6\x96\x87\xE4\xBB\xB6\xE5\xA4\xB9"));
+  }
+  std::set<QRgb> colours;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) colours.insert(image.pixel(x, y));
+  EXPECT_EQ(colours.size(), 2u) << "Qt drew the Chinese from an outline";
 }
 
 TEST_F(PaintTest, PictureViewDrawsIntoItsParentStretchedOrNot) {
