@@ -30,6 +30,17 @@ TEST(SystemIconsTest, EveryItemKindGetsAVisibleIcon) {
     EXPECT_GT(visible, 20) << "an icon, not a blank or a dot";
     EXPECT_LT(visible, 256) << "an icon has a clear outline, not a full square";
   }
+  // The emblems come from the installed theme and keep to the bottom-left quarter.
+  for (int overlay : {siSharedOverlay, siShortcutOverlay}) {
+    SCOPED_TRACE(overlay);
+    const std::vector<std::uint32_t> pixels = ImageList_GetPixels(list, overlay);
+    ASSERT_EQ(pixels.size(), 256u);
+    int inside = 0, outside = 0;
+    for (int i = 0; i < 256; ++i)
+      if ((pixels[i] >> 24) != 0) ++(i % 16 < 8 && i / 16 >= 8 ? inside : outside);
+    EXPECT_GT(inside, 8);
+    EXPECT_EQ(outside, 0);
+  }
   SetSystemIconSource(nullptr);
   EXPECT_EQ(ImageList_GetPixels(list, siFolder), std::vector<std::uint32_t>(256, 0u))
       << "without a source the icons are clear";
