@@ -3,13 +3,17 @@
 #include <mutex>
 
 #include "app/move_panel.h"
-#include "app/standins.h"
 #include "app/strings.h"
+#include "browse/layout_classes.h"
+#include "clip/clip_commands.h"
+#include "clip/dialog_name_source.h"
 #include "platform/shell/shell.h"
 #include "runtime/exceptions.h"
 #include "thumbs/thumbnail_maker.h"
+#include "ui/dialogs.h"
 #include "ui/extctrls.h"
 #include "ui/stdctrls.h"
+#include "widgets/layout_classes.h"
 
 namespace app {
 
@@ -17,10 +21,11 @@ void RegisterMainWindowClasses() {
   static std::once_flag once;
   std::call_once(once, [] {
     ui::RegisterStandardClasses();
+    widgets::RegisterLayoutClasses();
+    browse::RegisterLayoutClasses();
     ui::RegisterLayoutClass("TForm1", "TForm", nullptr);
     ui::RegisterLayoutClass("TMovePanel", "TPanel",
                             [](TComponent* owner) -> TComponent* { return new TMovePanel(owner); });
-    RegisterStandInClasses();
   });
 }
 
@@ -63,6 +68,7 @@ TForm1::TForm1(TComponent* owner, const std::string& layout) : TForm(owner) {
   Image2 = Find<TImage>(*this, "Image2");
   Edit1 = Find<TEdit>(*this, "Edit1");
   ScrollBox1 = Find<TScrollBox>(*this, "ScrollBox1");
+  SavePictureDialog1 = Find<TSavePictureDialog>(*this, "SavePictureDialog1");
 }
 
 const TLayoutMethod* TForm1::FindMethod(const std::string& name) const {
@@ -102,7 +108,12 @@ void TForm1::Button1Click(TObject*) {
   MakeThumbnail(Image1->Picture(), Edit1->Text(), Image2->Picture());
 }
 
-// --- Handlers of the clipboard commands: filled in with those commands. The file list and
-// batch handlers are in file_commands.cpp.
-void TForm1::N3Click(TObject*) {}
-void TForm1::N4Click(TObject*) {}
+void TForm1::N3Click(TObject*) {
+  PasteClipboardPicture(Image1->Picture());
+}
+
+void TForm1::N4Click(TObject*) {
+  TDialogNameSource dialog(*SavePictureDialog1);
+  SaveClipboardPicture(dialog, Image1->Picture(), ShowNotice);
+}
+// The file list and batch handlers are in file_commands.cpp.

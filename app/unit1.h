@@ -10,11 +10,13 @@
 class TImage;
 class TEdit;
 class TScrollBox;
+class TSavePictureDialog;
 
 namespace app {
 // The stored layout built into the program.
 const std::string& MainWindowLayout();
-// The classes the layout names (standard, title panel, stand-ins); once per process.
+// The classes the layout names (standard, styled widgets, folder tree, title panel); once
+// per process.
 void RegisterMainWindowClasses();
 // The maker's web address the link label opens.
 inline constexpr char kMakerAddress[] = "http://www.suotu.example/";
@@ -31,22 +33,24 @@ class TForm1 : public TForm, private TLayoutRoot {
   TImage* Image2 = nullptr;
   TEdit* Edit1 = nullptr;
   TScrollBox* ScrollBox1 = nullptr;
+  TSavePictureDialog* SavePictureDialog1 = nullptr;
 
   void RzBmpButton1Click(TObject* sender);
   void RzURLLabel1Click(TObject* sender);
   void ScrollBox1MouseWheel(TObject* sender, TShiftState shift, int wheelDelta, win::POINT mousePos,
                             bool& handled);
   void Button1Click(TObject* sender);
+  // The source preview's popup menu: paste the clipboard's picture, save it as JPEG.
+  void N3Click(TObject* sender);
+  void N4Click(TObject* sender);
 
-  // Handlers the file list, batch and clipboard commands fill in; they do nothing until then.
+  // The file list, batch and delete commands (file_commands.cpp).
   void ShellTreeView1Click(TObject* sender);
   void RzListBox1Click(TObject* sender);
   void RzButton2Click(TObject* sender);
   void RzButton3Click(TObject* sender);
   void N1Click(TObject* sender);
   void N2Click(TObject* sender);
-  void N3Click(TObject* sender);
-  void N4Click(TObject* sender);
 
  private:
   const TLayoutMethod* FindMethod(const std::string& name) const override;

@@ -5,6 +5,7 @@
 #include "runtime/exceptions.h"
 #include "runtime/stream.h"
 #include "ui/component_reader.h"
+#include "ui/dialogs.h"
 #include "ui/extctrls.h"
 #include "ui/forms.h"
 #include "ui/list_box.h"
@@ -230,6 +231,21 @@ void RegisterStandard() {
   Prop<TMenuItem>("TMenuItem", "OnClick", [](TMenuItem& m, auto& v, TLayoutContext& ctx) {
     m.OnClick = ctx.Method<TNotifyEvent>(v);
   });
+
+  using D = TOpenPictureDialog;
+  const char* d = "TOpenPictureDialog";
+  Class<D>(d, "");
+  Prop<D>(d, "InitialDir", [](D& o, auto& v, auto&) { o.SetInitialDir(StringValue(v)); });
+  Prop<D>(d, "Filter", [](D& o, auto& v, auto&) { o.SetFilter(StringValue(v)); });
+  Prop<D>(d, "FilterIndex", [](D& o, auto& v, auto&) { o.SetFilterIndex(IntValue(v)); });
+  Prop<D>(d, "DefaultExt", [](D& o, auto& v, auto&) { o.SetDefaultExt(StringValue(v)); });
+  Prop<D>(d, "FileName", [](D& o, auto& v, auto&) { o.SetFileName(StringValue(v)); });
+  Prop<D>(d, "Title", [](D& o, auto& v, auto&) { o.SetTitle(StringValue(v)); });
+  Prop<D>(d, "Options", [](D& o, auto& v, auto&) {
+    o.SetOptions(
+        SetValue(v, {"ofReadOnly", "ofOverwritePrompt", "ofHideReadOnly", "ofEnableSizing"}));
+  });
+  Class<TSavePictureDialog>("TSavePictureDialog", d);
 }
 
 }  // namespace

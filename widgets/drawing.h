@@ -23,6 +23,11 @@ class TSides {
     return {TSide::sdLeft, TSide::sdTop, TSide::sdRight, TSide::sdBottom};
   }
   constexpr bool Contains(TSide s) const { return (bits_ & Bit(s)) != 0; }
+  constexpr TSides With(TSide s) const {
+    TSides r = *this;
+    r.bits_ = std::uint8_t(r.bits_ | Bit(s));
+    return r;
+  }
   constexpr bool operator==(const TSides&) const = default;
 
  private:

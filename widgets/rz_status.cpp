@@ -4,12 +4,21 @@
 #include "widgets/drawing.h"
 
 TRzStatusBar::TRzStatusBar(TComponent* owner) : TCustomControl(owner) {
+  look_.borderOuter = TFrameStyleEx::fsNone;
+  look_.visualStyle = TVisualStyle::vsClassic;
   SetBounds(0, 0, 300, 19);
   SetVisible(false);
 }
 
+void TRzStatusBar::AdjustClientRect(win::RECT& rect) const {
+  rect = PanelInterior(rect, look_);
+}
+
 void TRzStatusBar::Paint() {
-  FillSolid(Canvas().Handle(), ClientRect(), Color());
+  TPanelLook look = look_;
+  look.color = Color();
+  const TColor parentColor = Parent() != nullptr ? Parent()->Color() : clBtnFace;
+  PaintPanel(Canvas(), ClientRect(), look, parentColor);
 }
 
 TRzStatusPane::TRzStatusPane(TComponent* owner) : TGraphicControl(owner) {

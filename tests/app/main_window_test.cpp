@@ -1,17 +1,30 @@
 #include <QApplication>
+#include <QFileDialog>
+#include <QTimer>
 #include <memory>
 
 #include "app/move_panel.h"
 #include "app/unit1.h"
+#include "browse/shell_tree.h"
+#include "clip/strings.h"
 #include "imaging/bitmap.h"
+#include "imaging/clipboard.h"
 #include "imaging/picture.h"
 #include "platform/shell/shell.h"
 #include "runtime/exceptions.h"
+#include "tests/support/failure_message.h"
+#include "tests/support/scratch_folder.h"
 #include "tests/ui/ui_test_support.h"
+#include "ui/dialogs.h"
 #include "ui/extctrls.h"
 #include "ui/list_box.h"
 #include "ui/menus.h"
 #include "ui/stdctrls.h"
+#include "widgets/rz_bmp_button.h"
+#include "widgets/rz_button.h"
+#include "widgets/rz_list_box.h"
+#include "widgets/rz_panel.h"
+#include "widgets/rz_url_label.h"
 
 namespace {
 
@@ -242,6 +255,106 @@ TEST_F(MainWindowTest, TitlePanelDragsWithTheLeftButtonOnly) {
     EXPECT_EQ(form_->Top(), 100 + c.movedY);
     EXPECT_FALSE(panel->Dragging());
   }
+}
+
+template <class T>
+T& As(TComponent* c) {
+  T* t = dynamic_cast<T*>(c);
+  if (t == nullptr) throw Exception("not the class expected");
+  return *t;
+}
+
+TEST_F(MainWindowTest, StoredSettingsReachTheStyledClasses) {
+  auto panel = [&](const char* name) -> TRzPanel& { return As<TRzPanel>(Control(name)); };
+  EXPECT_EQ(panel("RzPanel1").BorderOuter(), TFrameStyleEx::fsFlatBold);
+  EXPECT_EQ(panel("RzPanel1").FlatColor(), win::RGB(0x2F, 0x88, 0xA2));
+  EXPECT_EQ(panel("RzPanel1").BorderShadow(), win::RGB(0x2F, 0x88, 0xA2));
+  EXPECT_EQ(panel("RzPanel1").VisualStyle(), TVisualStyle::vsGradient);
+  EXPECT_EQ(panel("RzPanel5").BorderOuter(), TFrameStyleEx::fsFlatRounded);
+  EXPECT_EQ(panel("RzPanel5").FlatColor(), win::RGB(0x92, 0xA6, 0x55));
+  EXPECT_EQ(panel("rpBottom").GradientColorStyle(), TGradientColorStyle::gcsCustom);
+  EXPECT_EQ(panel("rpBottom").GradientColorStart(), win::RGB(0xCD, 0xED, 0xF9));
+  EXPECT_EQ(panel("rpBottom").GradientColorStop(), win::RGB(0xA7, 0xE0, 0xF8));
+  EXPECT_EQ(panel("RzPanel2").BorderOuter(), TFrameStyleEx::fsNone);
+
+  for (const char* name : {"RzButton2", "RzButton3"}) {
+    SCOPED_TRACE(name);
+    auto& button = As<TRzButton>(Control(name));
+    EXPECT_TRUE(button.HotTrack());
+    EXPECT_EQ(button.Color(), win::RGB(0xA2, 0xE0, 0xFF));
+    EXPECT_EQ(button.FrameColor(), win::RGB(0x2F, 0x88, 0xA2));
+  }
+  EXPECT_EQ(As<TRzButton>(Control("RzButton2")).HighlightColor(), clWhite);
+
+  auto& close = As<TRzBmpButton>(Control("RzBmpButton1"));
+  EXPECT_EQ(close.Bitmaps().TransparentColor(), clOlive);
+  for (TBitmap* face : {&close.Bitmaps().Up(), &close.Bitmaps().Hot(), &close.Bitmaps().Down()}) {
+    EXPECT_EQ(face->Width(), 38);
+    EXPECT_EQ(face->Height(), 18);
+  }
+  EXPECT_TRUE(close.Bitmaps().Disabled().IsEmpty());
+
+  auto& list = As<TRzListBox>(Control("RzListBox1"));
+  EXPECT_TRUE(list.Frame().Settings().frameVisible);
+  EXPECT_EQ(list.Frame().Settings().frameColor, win::RGB(0xCD, 0xDA, 0xC0));
+  EXPECT_FALSE(list.Frame().Settings().frameHotTrack);
+  EXPECT_TRUE(list.MultiSelect());
+  auto& tree = As<TRzShellTree>(Control("ShellTreeView1"));
+  EXPECT_TRUE(tree.FrameVisible());
+  EXPECT_TRUE(tree.FrameHotTrack());
+  EXPECT_EQ(tree.FrameHotColor(), win::RGB(0xCD, 0xDA, 0xC0));
+  EXPECT_EQ(tree.Indent(), 19);
+
+  auto& link = As<TRzURLLabel>(Control("RzURLLabel1"));
+  EXPECT_TRUE(link.URL().empty());
+  EXPECT_TRUE(link.Transparent());
+  EXPECT_TRUE(link.Font().Style().Contains(TFontStyle::fsUnderline));
+  EXPECT_EQ(form_->SavePictureDialog1->InitialDir(), "c:");
+}
+
+// Answers the next modal file dialog: picks host (or cancels when empty).
+void AnswerFileDialog(const std::string& host) {
+  QTimer::singleShot(0, [host] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (dialog == nullptr) return AnswerFileDialog(host);
+    if (host.empty()) return dialog->reject();
+    dialog->selectFile(QString::fromStdString(host));
+    static_cast<QDialog*>(dialog)->accept();  // the file dialog's own accept, through the base
+  });
+}
+
+TEST_F(MainWindowTest, PreviewMenuPastesAndSavesTheClipboardPicture) {
+  test_support::ScratchFolder folder;
+  TBitmap copied;
+  copied.SetWidth(40);
+  copied.SetHeight(30);
+  Clipboard().CopyFrom(&copied);
+
+  form_->N3Click(nullptr);
+  ASSERT_NE(form_->Image1->Picture().Graphic(), nullptr);
+  EXPECT_STREQ(form_->Image1->Picture().Graphic()->ClassName(), "TBitmap");
+  EXPECT_EQ(form_->Image1->Width(), 40);
+
+  // Cancelled: nothing is written and the preview keeps its picture.
+  AnswerFileDialog("");
+  EXPECT_THROW(form_->N4Click(nullptr), EAbort);
+  EXPECT_TRUE(boxes_.empty());
+  EXPECT_NE(form_->Image1->Picture().Graphic(), nullptr);
+
+  AnswerFileDialog(folder.HostOf("out.png"));
+  form_->N4Click(nullptr);
+  EXPECT_EQ(form_->SavePictureDialog1->FileName(), folder.Win("out.png"));
+  EXPECT_EQ(folder.Read("out.png").substr(0, 2), "\xFF\xD8");
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].text, clip_strings::kSaved);
+  EXPECT_EQ(form_->Image1->Picture().Graphic(), nullptr);
+  EXPECT_EQ(form_->Image1->Width(), 40);
+
+  // Text only: the paste fails and keeps the (now empty) preview as it was.
+  Clipboard().SetAsText("words");
+  EXPECT_EQ(test_support::MessageOf<Exception>([&] { form_->N3Click(nullptr); }),
+            "Invalid clipboard format");
+  EXPECT_EQ(form_->Image1->Picture().Graphic(), nullptr);
 }
 
 struct BadLayout {
