@@ -14,6 +14,7 @@ packages=(
   fonts-dejavu-core  # the Latin sans face text resolves to (sizes are checked against it)
   xdg-utils  # xdg-open: the link label opens its address with the desktop's handler
   libgtest-dev libgmock-dev libbenchmark-dev
+  libxcb1-dev  # end-to-end tests and the start-up benchmark read the X screen's pixels
 )
 if [[ "${1:-}" == "--test" ]]; then
   # cjpeg/djpeg and ImageMagick are the reference peers of the image tests and benchmarks;
