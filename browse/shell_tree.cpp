@@ -11,6 +11,7 @@
 #include <cstring>
 #include <vector>
 
+#include "browse/change_handler.h"
 #include "browse/child_match.h"
 #include "platform/shell/image_list.h"
 #include "runtime/exceptions.h"
@@ -235,9 +236,13 @@ TRzShellTree::TRzShellTree(TComponent* owner) : TTreeView(owner) {
     return ComposeIcon(images, index, overlay, cut);
   });
   selectedFolder_.Clear();
+  RegisterWithDeviceHandler();
 }
 
 TRzShellTree::~TRzShellTree() {
+  UnregisterFromDeviceHandler();
+  // Before the window goes, so the worker never posts to a dead window.
+  StopWatching();
   if (HandleAllocated()) win::KillTimer(Handle(), kPendingActionTimer);
   DeleteAllNodes();
 }
@@ -260,6 +265,8 @@ void TRzShellTree::HandleCreated() {
   // A window made after loading fills itself once it runs (nodes made meanwhile satisfy it).
   if (!Loading() && HasOption(TRzShellTreeOption::stoAutoFill) && Count() == 0)
     win::PostMessage(Handle(), kShellTreeFillRequest, 0, 0);
+  // A fill before the window existed could not start watching.
+  if (Count() > 0 && HasOption(TRzShellTreeOption::stoDynamicRefresh)) StartWatching();
 }
 
 void TRzShellTree::Loaded() {
@@ -432,6 +439,7 @@ void TRzShellTree::Refill() {
     }
   }
   if (pendingAction_ != TRzPendingAction::paNone) RunPendingAction();
+  if (HasOption(TRzShellTreeOption::stoDynamicRefresh)) StartWatching();
 }
 
 void TRzShellTree::SetSelectedFolder(win::LPCITEMIDLIST absolute) {

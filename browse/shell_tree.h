@@ -13,6 +13,7 @@
 #include "widgets/frame_paint.h"
 
 class TRzShellTree;
+class TChangeHandlerThread;
 
 // Options stored as a 16-bit mask, bit numbers as the enumerator values.
 enum class TRzShellTreeOption : std::uint8_t {
@@ -83,7 +84,8 @@ class TRzShellTree : public TTreeView {
   const char* ClassName() const override { return "TRzShellTree"; }
 
   TRzShellTreeOptions Options() const { return options_; }
-  void SetOptions(TRzShellTreeOptions value) { options_ = value; }
+  // Switching stoDynamicRefresh on starts watching the drives (with a window); off, stops.
+  void SetOptions(TRzShellTreeOptions value);
   bool HasOption(TRzShellTreeOption option) const { return (options_ & StoBit(option)) != 0; }
 
   // Fills the tree once the layout is read (stoAutoFill, no nodes yet).
@@ -143,6 +145,15 @@ class TRzShellTree : public TTreeView {
   bool SkipNextChangeSignal() const { return skipNextChangeSignal_; }
   void SetSkipNextChangeSignal(bool value) { skipNextChangeSignal_ = value; }
 
+  // Watching the drives (stoDynamicRefresh): the watcher thread is made on first use and
+  // given the fixed, RAM and connected network drives; Refill starts it. Null when not made.
+  void StartWatching();
+  void StopWatching();
+  TChangeHandlerThread* Watcher() const { return watcher_.get(); }
+  // The device receiver: a volume arrived or went, so the drive list is checked again (unless
+  // a device resync is already running) and the tree resyncs.
+  void DeviceChanged(win::WPARAM event, win::LPARAM data);
+
   // PendingActionTimer: one shot, restarted (with the new action) when armed again.
   void ArmPendingAction(TRzPendingAction action, win::UINT milliseconds);
   TRzPendingAction PendingAction() const { return pendingAction_; }
@@ -172,6 +183,9 @@ class TRzShellTree : public TTreeView {
   bool MouseWheel(TShiftState shift, int wheelDelta, win::POINT mousePos) override;
 
  private:
+  // The device receiver's registration (shell_tree_watch.cpp).
+  void RegisterWithDeviceHandler();
+  void UnregisterFromDeviceHandler();
   // S_OK with the item added or skipped; the attribute request's failure code otherwise.
   win::HRESULT AddShellItem(win::IShellFolder* folder, TRzShellTreeData* parentData,
                             win::LPCITEMIDLIST item, TTreeNode* parentNode, bool* added);
@@ -192,6 +206,7 @@ class TRzShellTree : public TTreeView {
   TFrameSettings frame_;
   TRzShellLocator baseFolder_;
   TRzShellLocator selectedFolder_;
+  std::unique_ptr<TChangeHandlerThread> watcher_;
   int changeSuppressCount_ = 0;
   int errorSilenceCount_ = 0;
   bool operationActive_ = false;

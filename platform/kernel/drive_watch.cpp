@@ -49,8 +49,8 @@ void NotifyListeners() {
   for (auto& [id, listener] : l.list) listener();
 }
 
-void WatchMounts(int stopFd) {
-  const int mounts = open("/proc/self/mounts", O_RDONLY | O_CLOEXEC);
+// Owns `mounts` (-1 when the mount list cannot be read: then only the stop is waited for).
+void WatchMounts(int stopFd, int mounts) {
   for (;;) {
     pollfd fds[2] = {{stopFd, POLLIN, 0}, {mounts, POLLPRI, 0}};
     const int n = poll(fds, mounts >= 0 ? 2 : 1, -1);
@@ -153,10 +153,13 @@ int AddDriveTableListener(std::function<void()> listener) {
     l.stopFd = eventfd(0, EFD_CLOEXEC);
     // Without the helper, SetDriveTable still reaches the listeners.
     if (l.stopFd >= 0) {
+      // Opened here, so the change the helper waits for is any after this call.
+      const int mounts = open("/proc/self/mounts", O_RDONLY | O_CLOEXEC);
       try {
-        l.helper = std::thread(WatchMounts, l.stopFd);
+        l.helper = std::thread(WatchMounts, l.stopFd, mounts);
       } catch (const std::system_error&) {
         close(std::exchange(l.stopFd, -1));
+        if (mounts >= 0) close(mounts);
       }
     }
   }
