@@ -2,7 +2,6 @@
 
 #include <QListWidget>
 #include <QScrollBar>
-#include <QStyledItemDelegate>
 
 #include "runtime/exceptions.h"
 #include "ui/bridge.h"
@@ -32,21 +31,6 @@ class ListWidget final : public QListWidget {
 
  private:
   int& fromCode_;
-};
-
-// Every row is ItemHeight high, whatever the font would ask for.
-class RowHeightDelegate final : public QStyledItemDelegate {
- public:
-  RowHeightDelegate(const int& height, QObject* parent)
-      : QStyledItemDelegate(parent), height_(height) {}
-  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-    QSize size = QStyledItemDelegate::sizeHint(option, index);
-    size.setHeight(height_);
-    return size;
-  }
-
- private:
-  const int& height_;
 };
 
 }  // namespace
@@ -127,7 +111,9 @@ QListWidget* TListBox::List() const {
 QWidget* TListBox::CreateWidget(QWidget* parentWidget) {
   auto* list = new ListWidget(fromCode_, parentWidget);
   list->setUniformItemSizes(true);
-  list->setItemDelegate(new RowHeightDelegate(itemHeight_, list));
+  delegate_ = new ui::detail::GdiTextDelegate(Font(), list);
+  delegate_->SetRowHeight(itemHeight_);
+  list->setItemDelegate(delegate_);
   list->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
   list->setLineWidth(kBorderWidth);
   QObject::connect(list, &QListWidget::itemSelectionChanged, [this] { UserChanged(); });
@@ -247,6 +233,7 @@ void TListBox::DeleteSelected() {
 void TListBox::SetItemHeight(int value) {
   if (value <= 0 || value == itemHeight_) return;
   itemHeight_ = value;
+  if (delegate_ != nullptr) delegate_->SetRowHeight(value);
   if (HandleAllocated()) List()->doItemsLayout();
 }
 

@@ -10,6 +10,10 @@
 class QListWidget;
 class TListBox;
 
+namespace ui::detail {
+class GdiTextDelegate;
+}
+
 // The list's texts.
 class TListBoxItems {
  public:
@@ -87,7 +91,8 @@ class TListBox : public TWinControl {
   void UserChanged();
 
   TListBoxItems items_;
-  std::vector<AnsiString> pending_;  // items before the widget exists
+  std::vector<AnsiString> pending_;                  // items before the widget exists
+  ui::detail::GdiTextDelegate* delegate_ = nullptr;  // the widget's
   bool multiSelect_ = false;
   bool extendedSelect_ = true;
   int itemHeight_ = 13;

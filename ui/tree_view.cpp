@@ -12,6 +12,7 @@
 #include "ui/guard.h"
 #include "ui/item_view.h"
 #include "ui/strings.h"
+#include "ui/text.h"
 
 namespace ui::detail {
 
@@ -321,6 +322,7 @@ QTreeWidget* TTreeView::Tree() const {
 
 QWidget* TTreeView::CreateWidget(QWidget* parentWidget) {
   auto* tree = new TreeWidget(this, parentWidget);
+  tree->setItemDelegate(new ui::detail::GdiTextDelegate(Font(), tree));
   tree->setHeaderHidden(true);
   tree->setColumnCount(1);
   tree->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
@@ -537,7 +539,7 @@ win::RECT TTreeView::NodeRect(const TTreeNode* node, bool textOnly) const {
   QRect r = tree->visualItemRect(node->item_);
   if (textOnly) {
     const int icon = node->item_->data(0, Qt::DecorationRole).isNull() ? 0 : 16 + 3;
-    const int text = tree->fontMetrics().horizontalAdvance(ui::ToQString(node->Text())) + 6;
+    const int text = ui::CaptionExtent(const_cast<TTreeView*>(this)->Font(), node->Text()).cx + 6;
     r = QRect(r.left() + icon, r.top(), text, r.height());
   }
   return ui::detail::ViewportToClient(*tree, r);

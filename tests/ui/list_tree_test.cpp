@@ -5,7 +5,10 @@
 #include <QPixmap>
 #include <QTreeWidget>
 #include <memory>
+#include <set>
+#include <utility>
 
+#include "imaging/bitmap.h"
 #include "runtime/exceptions.h"
 #include "ui/list_box.h"
 #include "ui/tree_view.h"
@@ -152,6 +155,56 @@ TEST_F(ListTreeTest, ItemGeometryAndPrefixSearch) {
   } cases[] = {{"b", -1, 1}, {"b", 1, 2}, {"B", 2, 1}, {"ch", 0, 3}, {"z", -1, -1}, {"", 3, 0}};
   for (const Case& c : cases)
     EXPECT_EQ(list->FindPrefix(c.prefix, c.start), c.found) << c.prefix << " from " << c.start;
+}
+
+// The columns of a row's image that hold ink (anything darker than mid grey).
+std::pair<int, int> InkColumns(const QImage& image, int top, int bottom) {
+  int first = -1, last = -1;
+  for (int x = 0; x < image.width(); ++x)
+    for (int y = top; y < bottom; ++y)
+      if (qGray(image.pixel(x, y)) < 128) {
+        if (first < 0) first = x;
+        last = x;
+        break;
+      }
+  return {first, last};
+}
+
+// Item texts are GDI text in the control's font: a Latin entry is exactly as wide as the same
+// string drawn by TextOut, and a Chinese entry shows the strike's two colours only.
+TEST_F(ListTreeTest, ItemTextsShowTheGlyphsOfGdiText) {
+  auto* list = Add<TListBox>(200, 60);
+  const AnsiString latin = "thumbnails of the holiday";
+  list->Items().Assign({latin, "\xCE\xC4\xBC\xFE\xBC\xD0"});  // "文件夹"
+  form_->Show();
+  auto* qlist = static_cast<QListWidget*>(list->Widget());
+  const QImage shot = qlist->viewport()->grab().toImage();
+  const QRect row0 = qlist->visualItemRect(qlist->item(0));
+  const auto [first, last] = InkColumns(shot, row0.top(), row0.bottom() + 1);
+  ASSERT_GE(first, 0) << "no text drawn";
+
+  TBitmap bitmap;
+  bitmap.SetWidth(300);
+  bitmap.SetHeight(20);
+  TCanvas& canvas = bitmap.Canvas();
+  canvas.Brush().SetColor(clWhite);
+  canvas.FillRect({0, 0, 300, 20});
+  canvas.Font().CopyFrom(&list->Font());
+  canvas.TextOut(0, 0, latin);
+  QImage gdi(300, 20, QImage::Format_RGB32);
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 300; ++x) {
+      const win::COLORREF c = ColorToRGB(canvas.Pixels(x, y));
+      gdi.setPixel(x, y, qRgb(win::GetRValue(c), win::GetGValue(c), win::GetBValue(c)));
+    }
+  const auto [gdiFirst, gdiLast] = InkColumns(gdi, 0, 20);
+  EXPECT_EQ(last - first, gdiLast - gdiFirst) << "the entry's text is not GDI's";
+
+  const QRect row1 = qlist->visualItemRect(qlist->item(1));
+  std::set<QRgb> colours;
+  for (int y = row1.top(); y <= row1.bottom(); ++y)
+    for (int x = row1.left(); x < row1.left() + 60; ++x) colours.insert(shot.pixel(x, y));
+  EXPECT_EQ(colours.size(), 2u) << "Chinese entry not drawn from the strike";
 }
 
 TEST_F(ListTreeTest, TreeAsksForImagesOnlyForNodesItDraws) {
