@@ -3,6 +3,7 @@
 # Idempotent: apt is asked only for packages that are not installed yet.
 #   scripts/setup.sh          build and run dependencies
 #   scripts/setup.sh --test   also the peers the tests and benchmarks compare against
+#   scripts/setup.sh --virtual-display   also the X server and tools ./run uses without a display
 set -euo pipefail
 
 packages=(
@@ -16,6 +17,9 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libxcb1-dev  # end-to-end tests and the start-up benchmark read the X screen's pixels
 )
+if [[ "${1:-}" == "--virtual-display" ]]; then
+  packages+=(xvfb xauth xdotool imagemagick)
+fi
 if [[ "${1:-}" == "--test" ]]; then
   # cjpeg/djpeg and ImageMagick are the reference peers of the image tests and benchmarks;
   # clang brings libFuzzer for the fuzz targets; clang-format checks the formatting.

@@ -12,10 +12,19 @@ if [[ -n ${DISPLAY:-} || -n ${WAYLAND_DISPLAY:-} ]]; then
   exec "$program" "$@"
 fi
 echo "No display (DISPLAY and WAYLAND_DISPLAY unset): running on a virtual X display; screenshot in out/suotu-window.png."
+for tool in xvfb-run xdotool import; do
+  command -v "$tool" >/dev/null || { scripts/setup.sh --virtual-display >/dev/null; break; }
+done
 mkdir -p out
 export SUOTU_PROGRAM=$program
 xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   "$SUOTU_PROGRAM" & pid=$!
-  sleep 3
-  import -window root out/suotu-window.png
-  kill $pid; wait $pid 2>/dev/null || true'
+  # The main window once it is mapped; a moment more for its first paint.
+  id=$(timeout 30 xdotool search --sync --onlyvisible --pid "$pid" 2>/dev/null | head -n 1 || true)
+  sleep 1
+  if [[ -n $id ]]; then
+    import -window "$id" +repage out/suotu-window.png
+  else
+    import -window root out/suotu-window.png
+  fi
+  kill "$pid"; wait "$pid" 2>/dev/null || true'

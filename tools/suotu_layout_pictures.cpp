@@ -1,8 +1,8 @@
 // Draws the pictures the main window's stored layout holds and writes them into the layout:
 // the source preview's 300 x 300 JPEG placeholder, the banner strip's 16 x 19 JPEG tile, the
 // close button's three 38 x 18 24-bit faces (clOlive where the panel shows through) and the
-// program's icon.
-//   suotu-layout-pictures LAYOUT [ICON.png]
+// program's icon at the sizes a desktop asks for (ICON_FOLDER/suotu-SIZE.png).
+//   suotu-layout-pictures LAYOUT [ICON_FOLDER]
 #include <QApplication>
 #include <QFont>
 #include <QImage>
@@ -128,11 +128,13 @@ QImage Face(QColor top, QColor bottom, QColor cross) {
   return image;
 }
 
-QImage Icon() {
-  QImage image(64, 64, QImage::Format_ARGB32);
+// The icon is drawn on a 64-pixel grid and scaled to size.
+QImage Icon(int size) {
+  QImage image(size, size, QImage::Format_ARGB32);
   image.fill(Qt::transparent);
   QPainter p(&image);
   p.setRenderHint(QPainter::Antialiasing);
+  p.scale(size / 64.0, size / 64.0);
   p.setBrush(QColor(0x1F, 0xB1, 0xEC));
   p.setPen(QPen(QColor(0x2F, 0x88, 0xA2), 3));
   p.drawRoundedRect(QRect(4, 4, 56, 56), 10, 10);
@@ -162,7 +164,7 @@ std::string Block(const std::string& indent, const std::string& property,
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: suotu-layout-pictures LAYOUT [ICON.png]\n");
+    std::fprintf(stderr, "usage: suotu-layout-pictures LAYOUT [ICON_FOLDER]\n");
     return 2;
   }
   QApplication qt(argc, argv);  // fonts for the placeholder's words
@@ -202,9 +204,14 @@ int main(int argc, char** argv) {
   }
   in.close();
   std::ofstream(argv[1]) << out;
-  if (argc > 2 && !Icon().save(argv[2])) {
-    std::fprintf(stderr, "cannot write %s\n", argv[2]);
-    return 1;
+  if (argc > 2) {
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+      const std::string path = std::string(argv[2]) + "/suotu-" + std::to_string(size) + ".png";
+      if (!Icon(size).save(QString::fromStdString(path))) {
+        std::fprintf(stderr, "cannot write %s\n", path.c_str());
+        return 1;
+      }
+    }
   }
   return 0;
 }
