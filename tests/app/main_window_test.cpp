@@ -350,11 +350,23 @@ TEST_F(MainWindowTest, PreviewMenuPastesAndSavesTheClipboardPicture) {
   EXPECT_EQ(form_->Image1->Picture().Graphic(), nullptr);
   EXPECT_EQ(form_->Image1->Width(), 40);
 
-  // Text only: the paste fails and keeps the (now empty) preview as it was.
+  // A click in the file list fills the emptied preview again (with the picture just saved).
+  folder.Write("again.jpg", folder.Read("out.png"));
+  auto& list = As<TListBox>(Control("RzListBox1"));
+  list.Items().Add(folder.Win("again.jpg"));
+  list.SetSelected(0, true);
+  list.SetItemIndex(0);
+  form_->RzListBox1Click(&list);
+  ASSERT_NE(form_->Image1->Picture().Graphic(), nullptr);
+  EXPECT_STREQ(form_->Image1->Picture().Graphic()->ClassName(), "TJPEGImage");
+  EXPECT_EQ(form_->Image1->Picture().Width(), 40);
+
+  // Text only: the paste fails and the preview keeps its picture.
+  TGraphic* shown = form_->Image1->Picture().Graphic();
   Clipboard().SetAsText("words");
   EXPECT_EQ(test_support::MessageOf<Exception>([&] { form_->N3Click(nullptr); }),
             "Invalid clipboard format");
-  EXPECT_EQ(form_->Image1->Picture().Graphic(), nullptr);
+  EXPECT_EQ(form_->Image1->Picture().Graphic(), shown);
 }
 
 struct BadLayout {
