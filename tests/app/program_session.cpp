@@ -110,17 +110,18 @@ VirtualDisplay::VirtualDisplay(int width, int height) : width_(width), height_(h
     failure_ = "Xvfb is not installed";
     return;
   }
-  // Xvfb picks a free display itself and writes its number to the pipe.
+  // Xvfb picks a free display itself and writes its number to the pipe; it does not reset when
+  // its last client goes, so one program may follow another on it.
   int fds[2];
   if (::pipe(fds) != 0) {
     failure_ = "no pipe";
     return;
   }
   ::fcntl(fds[0], F_SETFD, FD_CLOEXEC);
-  server_ =
-      Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
-             std::to_string(width) + "x" + std::to_string(height) + "x24", "-nolisten", "tcp"},
-            Environment({}));
+  server_ = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
+                   std::to_string(width) + "x" + std::to_string(height) + "x24", "-nolisten", "tcp",
+                   "-noreset"},
+                  Environment({}));
   ::close(fds[1]);
   std::string number;
   pollfd wait{fds[0], POLLIN, 0};
