@@ -168,6 +168,14 @@ void TRzShellTreeData::DropCaches() {
   folder_ = nullptr;
 }
 
+void TRzShellTreeData::ReplaceRelativeList(win::LPCITEMIDLIST relative) {
+  win::LPITEMIDLIST copy = win::ILClone(relative);
+  if (copy == nullptr) return;
+  win::ILFree(relative_);
+  relative_ = copy;
+  DropCaches();
+}
+
 void TRzShellTreeData::SetAbsoluteList(win::LPCITEMIDLIST list) {
   win::ILFree(absolute_);
   absolute_ = win::ILClone(list);
@@ -228,6 +236,13 @@ TRzShellTree::TRzShellTree(TComponent* owner) : TTreeView(owner) {
     if (OnDeleteItem) OnDeleteItem(this, node);
     delete DataOf(node);
     node->SetData(nullptr);
+  };
+  TTreeView::OnEditing = [this](TObject*, TTreeNode* node, bool& allow) {
+    allow = CanRename(node);
+    if (allow && OnEditing) OnEditing(this, node, allow);
+  };
+  TTreeView::OnEdited = [this](TObject*, TTreeNode* node, AnsiString& text) {
+    RenameEdited(node, text);
   };
   // The tree view reports the user's moves of the selection; ours are published by SelectNode.
   TTreeView::OnChange = [this](TObject*) { SelectionMoved(); };

@@ -9,6 +9,7 @@
 
 #include "browse/shell_locator.h"
 #include "platform/shell/shell_folder.h"
+#include "platform/shell/shell_ops.h"
 #include "ui/tree_view.h"
 #include "widgets/frame_paint.h"
 
@@ -62,6 +63,8 @@ class TRzShellTreeData {
   void SetAbsoluteList(win::LPCITEMIDLIST list);
   // Drops the cached absolute list and folder (an ancestor was renamed).
   void DropCaches();
+  // The item was renamed: a new relative list, the caches dropped.
+  void ReplaceRelativeList(win::LPCITEMIDLIST relative);
 
  private:
   TRzShellTree& tree_;
@@ -154,6 +157,23 @@ class TRzShellTree : public TTreeView {
   // a device resync is already running) and the tree resyncs.
   void DeviceChanged(win::WPARAM event, win::LPARAM data);
 
+  // Shell operations (shell_tree_ops.cpp).
+  // Whether in-place renaming may start on a node: a shell node other than the root whose
+  // item can be renamed, and the tree not read-only.
+  bool CanRename(TTreeNode* node);
+  // Opens the edit box on the node when it may be renamed (OnEditing is asked too).
+  bool StartRename(TTreeNode* node);
+  // Runs a shell verb ("delete", "copy", "cut", "paste", ...) of a shell node other than the
+  // root, found by name in the node's context menu, then Resync. False when nothing ran. With
+  // `shift` the verb acts as with Shift held (delete deletes for good, after asking). EOSError
+  // when the item's menu handler cannot be had.
+  bool InvokeVerb(TTreeNode* node, const char* verb, bool shift = false);
+  // Shows the shell's context menu of a shell node other than the root at a screen point and
+  // carries out the chosen command; false when the node has no such menu.
+  bool ShowShellMenu(TTreeNode* node, win::POINT screenPos);
+  AnsiString EditingText(TTreeNode* node) override;
+  void EditingEnded() override;
+
   // PendingActionTimer: one shot, restarted (with the new action) when armed again.
   void ArmPendingAction(TRzPendingAction action, win::UINT milliseconds);
   TRzPendingAction PendingAction() const { return pendingAction_; }
@@ -167,6 +187,10 @@ class TRzShellTree : public TTreeView {
   TNodeEvent OnDeleteItem;
   TNotifyEvent OnFillStart;
   TNotifyEvent OnFillComplete;
+  // Asked after the tree's own checks before an edit box opens, and given the trimmed text
+  // before a rename (they hide the tree view's own events, which the tree uses).
+  TTVEditingEvent OnEditing;
+  TTVEditedEvent OnEdited;
 
  protected:
   void HandleCreated() override;
@@ -181,6 +205,10 @@ class TRzShellTree : public TTreeView {
   // Scrolls the view (not the selection) by the system's wheel lines per notch, unless
   // OnMouseWheel takes the wheel.
   bool MouseWheel(TShiftState shift, int wheelDelta, win::POINT mousePos) override;
+  // The keyboard commands (stoDefaultKeyHandling) and the Apps key / Shift+F10 menu.
+  void KeyDown(std::uint16_t& key, TShiftState shift) override;
+  // The shell's menu for the node under the point (the selected one over empty space).
+  bool ContextPopup(win::POINT screenPos) override;
 
  private:
   // The device receiver's registration (shell_tree_watch.cpp).
@@ -201,6 +229,10 @@ class TRzShellTree : public TTreeView {
   // Selects a node from code and publishes it as a move of the selection.
   void SelectNode(TTreeNode* node);
   void SelectionMoved();
+  // The rename of an accepted edit; `text` comes back as the caption to show.
+  void RenameEdited(TTreeNode* node, AnsiString& text);
+  // The item's context-menu handler (a reference for the caller), from its parent's folder.
+  win::HRESULT ContextMenuOf(TTreeNode* node, win::IContextMenu** menu);
 
   TRzShellTreeOptions options_ = kDefaultShellTreeOptions;
   TFrameSettings frame_;

@@ -14,6 +14,7 @@ packages=(
   adwaita-icon-theme  # the 16-pixel icons of the folder tree's system image list
   fonts-dejavu-core  # the Latin sans face text resolves to (sizes are checked against it)
   xdg-utils  # xdg-open: the link label opens its address with the desktop's handler
+  libglib2.0-dev  # GIO: the shell's delete verb moves folders to the freedesktop trash
   libgtest-dev libgmock-dev libbenchmark-dev
   libxcb1-dev  # end-to-end tests and the start-up benchmark read the X screen's pixels
 )
@@ -26,7 +27,7 @@ if [[ "${1:-}" == "--test" ]]; then
   packages+=(libjpeg-turbo-progs imagemagick clang clang-format time)
   # An X server and its tools for the controls demonstration's screenshot and for suites
   # that need a real display.
-  packages+=(xvfb xauth xdotool xclip x11-apps libglib2.0-dev)
+  packages+=(xvfb xauth xdotool xclip x11-apps)
 fi
 
 missing=()

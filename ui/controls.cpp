@@ -900,6 +900,12 @@ std::uint16_t VirtualKeyOf(int key) {
       return VK_DELETE;
     case Qt::Key_F2:
       return VK_F2;
+    case Qt::Key_F5:
+      return VK_F5;
+    case Qt::Key_F10:
+      return VK_F10;
+    case Qt::Key_Menu:
+      return VK_APPS;
     case Qt::Key_Tab:
       return 0x09;
     case Qt::Key_Backspace:

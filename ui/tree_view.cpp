@@ -26,8 +26,9 @@ class TreeItem final : public QTreeWidgetItem {
     TTreeView& tree = node_->Owner();
     switch (role) {
       case Qt::DisplayRole:
-      case Qt::EditRole:
         return ToQString(node_->Text());
+      case Qt::EditRole:
+        return ToQString(GuardValue([&] { return tree.EditingText(node_); }, node_->Text()));
       case Qt::DecorationRole: {
         QPixmap image = GuardValue([&] { return tree.ImageFor(node_); }, QPixmap());
         if (image.isNull()) return {};
@@ -81,6 +82,10 @@ class TreeWidget final : public QTreeWidget {
       if (!allow) return false;
     }
     return QTreeWidget::edit(index, trigger, event);
+  }
+  void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override {
+    QTreeWidget::closeEditor(editor, hint);
+    if (tree_ != nullptr) Guard([&] { tree_->EditingEnded(); });
   }
 
  private:

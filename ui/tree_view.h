@@ -167,6 +167,10 @@ class TTreeView : public TWinControl {
   // What the tree asks of its items (internal to the control layer).
   QPixmap ImageFor(TTreeNode* node);
   bool AllowExpand(TTreeNode* node, bool expand);
+  // The text an edit box starts with (the caption unless a descendant knows better).
+  virtual AnsiString EditingText(TTreeNode* node) { return node->Text(); }
+  // An edit box has closed, accepted or cancelled (after OnEdited).
+  virtual void EditingEnded() {}
 
  protected:
   QWidget* CreateWidget(QWidget* parentWidget) override;

@@ -104,7 +104,10 @@ inline constexpr std::uint16_t VK_UP = 0x26;
 inline constexpr std::uint16_t VK_RIGHT = 0x27;
 inline constexpr std::uint16_t VK_DOWN = 0x28;
 inline constexpr std::uint16_t VK_DELETE = 0x2E;
+inline constexpr std::uint16_t VK_APPS = 0x5D;
 inline constexpr std::uint16_t VK_F2 = 0x71;
+inline constexpr std::uint16_t VK_F5 = 0x74;
+inline constexpr std::uint16_t VK_F10 = 0x79;
 
 constexpr win::RECT Rect(int left, int top, int right, int bottom) {
   return {left, top, right, bottom};

@@ -881,6 +881,25 @@ class Folder final : public IShellFolder {
     return AnswerName(display, offset, name);
   }
 
+  HRESULT SetNameOf(HWND owner, LPCITEMIDLIST list, LPCWSTR name, DWORD,
+                    LPITEMIDLIST* newItem) override {
+    if (newItem != nullptr) *newItem = nullptr;
+    const std::optional<Item> item = ParseItem(list);
+    if (!item || !ILIsEmpty(ILGetNext(list)) || name == nullptr) return E_INVALIDARG;
+    return RenameItem(owner, loc_, *item, name, newItem);
+  }
+
+  HRESULT GetUIObjectOf(HWND, UINT count, LPCITEMIDLIST* items, const IID& iid, UINT*,
+                        void** object) override {
+    if (object == nullptr) return E_POINTER;
+    *object = nullptr;
+    if (count != 1 || items == nullptr) return E_INVALIDARG;
+    const std::optional<Item> item = ParseItem(items[0]);
+    if (!item || !ILIsEmpty(ILGetNext(items[0]))) return E_INVALIDARG;
+    if (iid == IID_IContextMenu) return CreateItemContextMenu(loc_, *item, object);
+    return E_NOINTERFACE;
+  }
+
  private:
   static constexpr int kInvalid = 2;
 

@@ -77,6 +77,14 @@ constexpr ULONG SFGAO_FOLDER = 0x20000000;
 constexpr ULONG SFGAO_FILESYSTEM = 0x40000000;
 constexpr ULONG SFGAO_HASSUBFOLDER = 0x80000000;
 
+// Interface ids for GetUIObjectOf.
+struct IID {
+  DWORD value;
+  bool operator==(const IID&) const = default;
+};
+inline constexpr IID IID_IContextMenu{0x000214E4};
+inline constexpr IID IID_IDropTarget{0x00000122};
+
 struct IShellFolder : IUnknown {
   // A path relative to this folder ("C:\dir\sub" on the desktop or the computer, "dir\sub"
   // in a file-system folder) to a relative list. Components are matched with their exact
@@ -100,6 +108,16 @@ struct IShellFolder : IUnknown {
   // Answers into `name` as preset by the caller when it asks for an ANSI buffer (STRRET_CSTR),
   // else as an offset into the item (file-system names) or a wide string.
   virtual HRESULT GetDisplayNameOf(LPCITEMIDLIST list, DWORD flags, STRRET* name) = 0;
+  // Renames one item of this folder (a relative list of one item) to `name`. The shell refuses
+  // what Windows refuses (an empty name, any of \ / : * ? " < > |, a name another item has)
+  // and tells the user why in a message box owned by `owner` (none without one). On success
+  // `newItem` (may be null) gets the item's new relative list, the caller's to free.
+  virtual HRESULT SetNameOf(HWND owner, LPCITEMIDLIST item, LPCWSTR name, DWORD flags,
+                            LPITEMIDLIST* newItem) = 0;
+  // An object for items of this folder (relative lists of one item each): IID_IContextMenu
+  // (an IContextMenu*, with a reference for the caller). E_NOINTERFACE for other ids.
+  virtual HRESULT GetUIObjectOf(HWND owner, UINT count, LPCITEMIDLIST* items, const IID& iid,
+                                UINT* reserved, void** object) = 0;
 
  protected:
   ~IShellFolder() = default;

@@ -41,6 +41,11 @@ Location DesktopLocation();
 HRESULT Descend(const Location& at, const Item& item, Location* out);
 HRESULT DescendList(Location at, LPCITEMIDLIST list, Location* out);
 
+// What SetNameOf and GetUIObjectOf do for a folder at `parent` (shell_ops.cpp).
+HRESULT RenameItem(HWND owner, const Location& parent, const Item& item, LPCWSTR name,
+                   LPITEMIDLIST* newItem);
+HRESULT CreateItemContextMenu(const Location& parent, const Item& item, void** menu);
+
 std::string Ansi(const char* utf8);
 std::optional<std::string> AnsiFromHostName(const std::string& hostName);
 std::optional<std::string> HostFromAnsiName(const std::string& ansiName);

@@ -18,4 +18,42 @@ inline constexpr const char* kCdDriveName = "CD 驱动器";
 inline constexpr const char* kRemoteDriveName = "网络驱动器";
 inline constexpr const char* kRamDiskName = "RAM 磁盘";
 
+// The context menus' commands.
+inline constexpr const char* kMenuOpen = "打开(&O)";
+inline constexpr const char* kMenuExplore = "资源管理器(&X)";
+inline constexpr const char* kMenuCut = "剪切(&T)";
+inline constexpr const char* kMenuCopy = "复制(&C)";
+inline constexpr const char* kMenuPaste = "粘贴(&P)";
+inline constexpr const char* kMenuDelete = "删除(&D)";
+inline constexpr const char* kMenuRename = "重命名(&M)";
+inline constexpr const char* kMenuProperties = "属性(&R)";
+
+// Renaming.
+inline constexpr const char* kRenameErrorCaption = "重命名文件或文件夹时出错";
+inline constexpr const char* kRenameEmpty = "必须键入文件名。";
+inline constexpr const char* kRenameBadCharacters =
+    "文件名不能包含下列任何字符之一:\n\\ / : * ? \" < > |";
+inline constexpr const char* kRenameExists =
+    "无法重命名 %s: 指定的文件名与现有文件重名。请指定另一文件名。";
+inline constexpr const char* kRenameFailed = "无法重命名 %s: %s";
+
+// Deleting, copying, moving, the properties.
+inline constexpr const char* kDeleteFolderCaption = "确认删除文件夹";
+inline constexpr const char* kDeleteFileCaption = "确认删除文件";
+inline constexpr const char* kDeleteForGood = "确实要永久删除“%s”和它的所有内容吗？";
+inline constexpr const char* kDeleteErrorCaption = "删除文件或文件夹时出错";
+inline constexpr const char* kDeleteFailed = "无法删除 %s: %s";
+inline constexpr const char* kCopyErrorCaption = "复制文件或文件夹时出错";
+inline constexpr const char* kCopyFailed = "无法复制 %s: %s";
+inline constexpr const char* kMoveErrorCaption = "移动文件或文件夹时出错";
+inline constexpr const char* kMoveFailed = "无法移动 %s: %s";
+inline constexpr const char* kOpenErrorCaption = "打开文件夹时出错";
+inline constexpr const char* kOpenFailed = "无法打开 %s: %s";
+inline constexpr const char* kCopyPrefix = "复件 ";
+inline constexpr const char* kCopyNumberedPrefix = "复件 (%d) ";
+inline constexpr const char* kPropertiesCaption = "%s 属性";
+inline constexpr const char* kPropertiesText =
+    "位置: %s\n大小: %s 字节\n包含: %d 个文件，%d 个文件夹";
+inline constexpr const char* kPropertiesFileText = "位置: %s\n大小: %s 字节";
+
 }  // namespace win::strings

@@ -1,6 +1,9 @@
 #include "platform/user/clipboard.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <string>
 
 #include "platform/gdi/metafile.h"
 #include "platform/user/window.h"
@@ -165,6 +168,51 @@ HANDLE SetClipboardData(UINT format, HANDLE data) {
   }
   state.changed = true;
   return data;
+}
+
+namespace {
+std::vector<std::string>& RegisteredFormats() {
+  static std::vector<std::string> names;
+  return names;
+}
+constexpr UINT kFirstRegisteredFormat = 0xC000;
+}  // namespace
+
+UINT RegisterClipboardFormatA(LPCSTR name) {
+  if (name == nullptr || *name == 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  std::vector<std::string>& names = RegisteredFormats();
+  const std::string wanted(name);
+  auto same = [&wanted](const std::string& known) {
+    return std::equal(known.begin(), known.end(), wanted.begin(), wanted.end(), [](char a, char b) {
+      return std::tolower(static_cast<unsigned char>(a)) ==
+             std::tolower(static_cast<unsigned char>(b));
+    });
+  };
+  for (std::size_t i = 0; i < names.size(); ++i)
+    if (same(names[i])) return kFirstRegisteredFormat + UINT(i);
+  if (names.size() >= 0x3FFF) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return 0;
+  }
+  names.push_back(wanted);
+  return kFirstRegisteredFormat + UINT(names.size() - 1);
+}
+
+int GetClipboardFormatNameA(UINT format, char* buffer, int size) {
+  const std::vector<std::string>& names = RegisteredFormats();
+  if (buffer == nullptr || size <= 0 || format < kFirstRegisteredFormat ||
+      format - kFirstRegisteredFormat >= names.size()) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  const std::string& name = names[format - kFirstRegisteredFormat];
+  const std::size_t n = std::min<std::size_t>(name.size(), std::size_t(size) - 1);
+  std::memcpy(buffer, name.data(), n);
+  buffer[n] = 0;
+  return int(n);
 }
 
 HWND GetOpenClipboardWindow() {

@@ -48,6 +48,13 @@ HWND GetOpenClipboardWindow();
 // The window that last emptied the clipboard.
 HWND GetClipboardOwner();
 
+// A format number (0xC000 and up) for a name, the same for the same name (compared without
+// case); 0 (ERROR_INVALID_PARAMETER) for a null or empty name. Names with a "/" are MIME types
+// and are exchanged with other programs as such, as HGLOBAL bytes.
+UINT RegisterClipboardFormatA(LPCSTR name);
+// The name of a registered format into buffer (cut to size - 1 bytes); 0 for other formats.
+int GetClipboardFormatNameA(UINT format, char* buffer, int size);
+
 // Frees a clipboard data handle of the given format as the clipboard itself would: GDI
 // objects with DeleteObject, metafiles with their delete call, memory with GlobalFree (for
 // CF_METAFILEPICT also the metafile it names).

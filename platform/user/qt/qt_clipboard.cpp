@@ -199,7 +199,39 @@ struct ForeignData {
   std::vector<UINT> formats;
   QImage image;
   QString text;
+  std::vector<std::pair<UINT, QByteArray>> raw;  // registered MIME formats
 };
+
+// The MIME type of a registered format whose name is one ("text/uri-list"); empty otherwise.
+QString MimeOfFormat(UINT format) {
+  char name[256];
+  if (GetClipboardFormatNameA(format, name, sizeof name) == 0) return {};
+  const QString mime = QString::fromLatin1(name);
+  return mime.contains(QLatin1Char('/')) ? mime : QString();
+}
+
+HANDLE BytesToGlobal(const QByteArray& bytes) {
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, std::size_t(bytes.size()) + 1);
+  if (memory == nullptr) return nullptr;
+  auto* p = static_cast<char*>(GlobalLock(memory));
+  if (p == nullptr) {
+    GlobalFree(memory);
+    return nullptr;
+  }
+  std::memcpy(p, bytes.constData(), std::size_t(bytes.size()));
+  p[bytes.size()] = 0;
+  GlobalUnlock(memory);
+  return memory;
+}
+
+QByteArray BytesFromGlobal(HANDLE memory) {
+  const std::size_t size = GlobalSize(memory);
+  const auto* p = static_cast<const char*>(GlobalLock(memory));
+  if (p == nullptr) return {};
+  QByteArray bytes(p, qsizetype(strnlen(p, size)));
+  GlobalUnlock(memory);
+  return bytes;
+}
 
 ForeignData ReadForeign(const QMimeData* mime) {
   ForeignData data;
@@ -226,6 +258,14 @@ ForeignData ReadForeign(const QMimeData* mime) {
   for (const QString& format : mime->formats()) {
     if (IsImageMime(format)) listImage();
     if (IsTextMime(format)) listText();
+    if (format == QLatin1String("text/uri-list") ||
+        format == QLatin1String("x-special/gnome-copied-files")) {
+      const UINT id = RegisterClipboardFormatA(format.toLatin1().constData());
+      if (id != 0) {
+        data.raw.emplace_back(id, mime->data(format));
+        data.formats.push_back(id);
+      }
+    }
   }
   // Some platforms keep an image or text under a name of their own.
   listImage();
@@ -282,6 +322,10 @@ class QtClipboard final : public ClipboardBackend {
       case CF_TEXT:
         data = TextToGlobal(foreign_.text);
         break;
+      default:
+        for (const auto& [id, bytes] : foreign_.raw)
+          if (id == format) data = BytesToGlobal(bytes);
+        break;
     }
     if (data != nullptr) converted_.Set(format, data);
     return data;
@@ -309,6 +353,10 @@ class QtClipboard final : public ClipboardBackend {
     if (!image.isNull()) mime->setImageData(image);
     if (HANDLE text = own_.Get(CF_TEXT)) {
       if (std::optional<QString> s = TextFromGlobal(text)) mime->setText(*s);
+    }
+    for (UINT format : own_.Formats()) {
+      const QString type = MimeOfFormat(format);
+      if (!type.isEmpty()) mime->setData(type, BytesFromGlobal(own_.Get(format)));
     }
     QGuiApplication::clipboard()->setMimeData(mime);
     published_ = mime;

@@ -1,0 +1,106 @@
+// What the shell does for its items besides naming them: renaming (IShellFolder::SetNameOf),
+// their context menus and verbs (IContextMenu from IShellFolder::GetUIObjectOf), the trash,
+// copying and moving folders, and file lists on the clipboard.
+//
+// The verbs report their own failures with a message box owned by the window they are given
+// (none without an owner) in the system's words, and answer the failure's HRESULT.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/shell/shell_folder.h"
+#include "platform/user/menu.h"
+
+namespace win {
+
+// Flags for QueryContextMenu.
+constexpr UINT CMF_NORMAL = 0x0;
+constexpr UINT CMF_DEFAULTONLY = 0x1;
+constexpr UINT CMF_EXPLORE = 0x4;
+constexpr UINT CMF_CANRENAME = 0x10;
+
+// GetCommandString's kinds.
+constexpr UINT GCS_VERBA = 0x0;
+constexpr UINT GCS_HELPTEXTA = 0x1;
+
+// CMINVOKECOMMANDINFO::fMask: Shift was held (the delete verb then deletes for good).
+constexpr DWORD CMIC_MASK_SHIFT_DOWN = 0x10000000;
+constexpr DWORD CMIC_MASK_FLAG_NO_UI = 0x00000400;
+
+struct CMINVOKECOMMANDINFO {
+  DWORD cbSize = sizeof(CMINVOKECOMMANDINFO);
+  DWORD fMask = 0;
+  HWND hwnd = nullptr;
+  // A command offset (below 0x10000, see MakeIntVerb) or a verb name ("delete").
+  LPCSTR lpVerb = nullptr;
+  LPCSTR lpParameters = nullptr;
+  LPCSTR lpDirectory = nullptr;
+  int nShow = 1;
+};
+
+// The command offset form of lpVerb.
+inline LPCSTR MakeIntVerb(UINT offset) {
+  return reinterpret_cast<LPCSTR>(static_cast<std::uintptr_t>(offset & 0xFFFF));
+}
+
+struct IContextMenu : IUnknown {
+  // Fills `menu` from `position` with commands idFirst + offset (none past idLast); answers a
+  // success code whose low 16 bits are the highest offset used + 1.
+  virtual HRESULT QueryContextMenu(HMENU menu, UINT position, UINT idFirst, UINT idLast,
+                                   UINT flags) = 0;
+  virtual HRESULT InvokeCommand(const CMINVOKECOMMANDINFO* info) = 0;
+  // The verb name (GCS_VERBA) or help text of a command offset, ANSI, into buffer.
+  virtual HRESULT GetCommandString(UINT_PTR offset, UINT type, UINT* reserved, char* buffer,
+                                   UINT size) = 0;
+
+ protected:
+  ~IContextMenu() = default;
+};
+
+// Command offsets of the menus this shell builds (the rename command is offset 18, as
+// callers that start renaming themselves expect).
+enum : UINT {
+  kCmdOpen = 0,
+  kCmdExplore = 1,
+  kCmdDelete = 17,
+  kCmdRename = 18,
+  kCmdProperties = 19,
+  kCmdCut = 24,
+  kCmdCopy = 25,
+  kCmdPaste = 26,
+  kCmdLast = kCmdPaste,
+};
+
+// Not Windows calls.
+// Moves a file or folder (host path) to the freedesktop trash of its volume; ERROR_* code.
+DWORD MoveToTrash(const std::string& host);
+// Removes a file or a folder with everything in it; ERROR_* code of the first failure.
+DWORD DeleteTree(const std::string& host);
+// Copies (or moves) `source` into the folder `targetFolder`, keeping its name, or naming it
+// "复件 name" (then "复件 (2) name", ...) when the name is taken there. The new host path
+// goes to `made` on success. Copying a folder into itself fails with ERROR_INVALID_PARAMETER.
+DWORD CopyOrMoveInto(const std::string& source, const std::string& targetFolder, bool move,
+                     std::string* made);
+
+// A list of files on the clipboard, as Linux file managers exchange it: text/uri-list and
+// x-special/gnome-copied-files ("copy" or "cut", then file:// addresses).
+struct ClipboardFileList {
+  bool cut = false;
+  std::vector<std::string> hosts;  // host paths
+};
+// Registered clipboard formats of the two lists.
+UINT UriListFormat();
+UINT GnomeCopiedFilesFormat();
+// The clipboard is opened without a window (the owner is kept for Windows' signature).
+BOOL PutFileListOnClipboard(HWND owner, const ClipboardFileList& list);
+// What the clipboard names, from the gnome list when it is there, else the uri list (copied).
+// False when it names no local file.
+bool ReadFileListFromClipboard(HWND owner, ClipboardFileList* list);
+// file:///a%20b -> /a b; nullopt for another scheme or a malformed escape.
+std::optional<std::string> HostFromFileUri(const std::string& uri);
+std::string FileUriFromHost(const std::string& host);
+
+}  // namespace win

@@ -1,0 +1,261 @@
+// The folder tree's shell operations over a drive table and desktop of the test's own:
+// renaming in place, the keyboard commands and the shell's context menu with its verbs.
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTreeWidget>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "browse/shell_tree.h"
+#include "platform/kernel/kernel.h"
+#include "platform/shell/shell_ops.h"
+#include "platform/user/clipboard.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/ui/ui_test_support.h"
+#include "ui/forms.h"
+#include "ui/menus.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string A(const std::string& utf8) {
+  return win::Utf8ToAnsi(utf8).value();
+}
+const std::string kC = A("本地磁盘 (C:)");
+
+// GIO reads XDG_DATA_HOME once per process: one trash for the whole suite.
+const std::string& TrashHome() {
+  static const std::string home = [] {
+    static test_support::ScratchFolder folder("suotu-tree-trash");
+    setenv("XDG_DATA_HOME", folder.Host().c_str(), 1);
+    return folder.Host();
+  }();
+  return home;
+}
+
+class ShellTreeOpsTest : public uitest::UiTest {
+ protected:
+  void SetUp() override {
+    UiTest::SetUp();
+    TrashHome();
+    for (const char* dir : {"c/desk", "c/home", "c/Photos/2006", "c/Other", "c/Target"})
+      fs::create_directories(scratch.HostOf(dir));
+    scratch.Write("c/Photos/2006/a.jpg", "x");
+    win::SetDriveTable({{'C', scratch.HostOf("c"), win::DRIVE_FIXED}});
+    win::SetShellFolderLocations(scratch.HostOf("c/desk"), scratch.HostOf("c/home"));
+    win::SetClipboardBackend(nullptr);
+    form_ = std::make_unique<TForm>(nullptr);
+    form_->SetBounds(0, 0, 300, 400);
+    tree_ = new TRzShellTree(form_.get());
+    tree_->SetParent(form_.get());
+    tree_->SetBounds(0, 0, 200, 380);
+    form_->Handle();
+    Application->SetMainForm(form_.get());  // the owner of the shell's messages
+    tree_->Refill();
+    previousPresenter_ = TPopupMenu::SetPresenter([this](TPopupMenu& menu, int, int) {
+      ++menusShown;
+      captions.clear();
+      activeWhileOpen = tree_->OperationActive();
+      TMenuItem* pick = nullptr;
+      for (int i = 0; i < menu.Items().Count(); ++i) {
+        captions.push_back(menu.Items().Items(i)->Caption());
+        if (menu.Items().Items(i)->Caption() == choose) pick = menu.Items().Items(i);
+      }
+      return pick;
+    });
+  }
+  void TearDown() override {
+    TPopupMenu::SetPresenter(previousPresenter_);
+    Application->SetMainForm(nullptr);
+    form_.reset();
+    win::SetShellFolderLocations("", "");
+    win::SetDriveTable({});
+    UiTest::TearDown();
+  }
+
+  static TTreeNode* Child(TTreeNode* node, const std::string& caption) {
+    for (int i = 0; i < node->Count(); ++i)
+      if (node->Item(i)->Text() == caption) return node->Item(i);
+    return nullptr;
+  }
+  static std::vector<std::string> Captions(TTreeNode* node) {
+    std::vector<std::string> out;
+    for (int i = 0; i < node->Count(); ++i) out.push_back(node->Item(i)->Text());
+    return out;
+  }
+  TTreeNode* Drive() {
+    TTreeNode* computer = Child(tree_->Item(0), A("我的电脑"));
+    computer->Expand();
+    TTreeNode* drive = Child(computer, kC);
+    drive->Expand();
+    return drive;
+  }
+  void Select(TTreeNode* node) { tree_->SetSelected(node); }
+  void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QKeyEvent press(QEvent::KeyPress, key, modifiers);
+    QApplication::sendEvent(tree_->Widget(), &press);
+  }
+  void RightClick(TTreeNode* node) {
+    auto* view = static_cast<QTreeWidget*>(tree_->Widget());
+    QPoint p(150, 370);  // below the last row
+    if (node != nullptr) {
+      const win::RECT r = tree_->NodeRect(node, true);
+      p = QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    }
+    QWidget* viewport = view->viewport();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, p, viewport->mapToGlobal(p));
+    QApplication::sendEvent(viewport, &event);
+  }
+  bool ClipboardNamesFiles() {
+    win::ClipboardFileList list;
+    return win::ReadFileListFromClipboard(nullptr, &list);
+  }
+  void Edit(const std::string& utf8) {
+    auto* editor = tree_->Widget()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText(QString::fromStdString(utf8));
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(editor, &enter);
+    PumpUntil([this] { return !tree_->IsEditing(); });
+  }
+
+  test_support::ScratchFolder scratch{"suotu-tree-ops"};
+  std::unique_ptr<TForm> form_;
+  TRzShellTree* tree_ = nullptr;
+  int menusShown = 0;
+  bool activeWhileOpen = false;
+  std::vector<std::string> captions;
+  std::string choose;
+
+ private:
+  TPopupMenu::Presenter previousPresenter_;
+};
+
+TEST_F(ShellTreeOpsTest, RenameInPlaceKeepsTheSelectionResortsAndKeepsTheCaptionOnFailure) {
+  TTreeNode* root = tree_->Item(0);
+  TTreeNode* drive = Drive();
+  TTreeNode* computer = drive->Parent();
+  // Neither the root, nor the shell's own items, nor a drive open an edit box.
+  for (TTreeNode* node : {root, computer, Child(computer, A("控制面板")), drive}) {
+    EXPECT_FALSE(tree_->StartRename(node)) << node->Text();
+    EXPECT_FALSE(tree_->IsEditing());
+  }
+  TTreeNode* photos = Child(drive, "Photos");
+  photos->Expand();
+  TTreeNode* year = Child(photos, "2006");
+  ASSERT_NE(year, nullptr);
+  ASSERT_NE(TRzShellTree::DataOf(year)->AbsoluteList(), nullptr);  // cached before the rename
+  Select(photos);
+  ASSERT_TRUE(tree_->StartRename(photos));
+  Edit("  Zeta ");
+  EXPECT_EQ(photos->Text(), "Zeta");
+  EXPECT_TRUE(scratch.Exists("c/Zeta/2006/a.jpg"));
+  EXPECT_EQ(Captions(drive), (std::vector<std::string>{"desk", "home", "Other", "Target", "Zeta"}));
+  EXPECT_EQ(tree_->Selected(), photos);
+  EXPECT_EQ(tree_->SelectedPath(), "C:\\Zeta");
+  EXPECT_TRUE(tree_->SkipNextChangeSignal());
+  EXPECT_EQ(tree_->ChangeSuppressCount(), 0);
+  char path[win::MAX_PATH] = {};
+  ASSERT_TRUE(win::SHGetPathFromIDListA(TRzShellTree::DataOf(year)->AbsoluteList(), path));
+  EXPECT_STREQ(path, "C:\\Zeta\\2006");
+
+  // A name another folder has: the shell says so, the caption stays, no signal is skipped.
+  tree_->SetSkipNextChangeSignal(false);
+  ASSERT_TRUE(tree_->StartRename(photos));
+  Edit("other");
+  EXPECT_EQ(photos->Text(), "Zeta");
+  EXPECT_FALSE(tree_->SkipNextChangeSignal());
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_NE(boxes_[0].text.find(A("现有文件重名")), std::string::npos);
+  EXPECT_TRUE(scratch.Exists("c/Zeta"));
+}
+
+TEST_F(ShellTreeOpsTest, KeyboardCommandsActOnTheSelectedFolderAndNeverOnTheRoot) {
+  TTreeNode* root = tree_->Item(0);
+  Select(root);
+  const std::vector<std::string> before = Captions(root);
+  for (auto [key, modifiers] : {std::pair{Qt::Key_Delete, Qt::KeyboardModifiers()},
+                                std::pair{Qt::Key_Delete, Qt::KeyboardModifiers(Qt::ShiftModifier)},
+                                std::pair{Qt::Key_C, Qt::KeyboardModifiers(Qt::ControlModifier)},
+                                std::pair{Qt::Key_X, Qt::KeyboardModifiers(Qt::ControlModifier)},
+                                std::pair{Qt::Key_V, Qt::KeyboardModifiers(Qt::ControlModifier)},
+                                std::pair{Qt::Key_F2, Qt::KeyboardModifiers()}})
+    Key(key, modifiers);
+  EXPECT_EQ(Captions(root), before);
+  EXPECT_FALSE(ClipboardNamesFiles());
+  EXPECT_FALSE(tree_->IsEditing());
+  EXPECT_TRUE(boxes_.empty());
+  EXPECT_TRUE(fs::exists(scratch.HostOf("c/desk")));
+
+  // Ctrl+C on one folder, Ctrl+V on another: copied whole and shown at once.
+  TTreeNode* drive = Drive();
+  Select(Child(drive, "Photos"));
+  Key(Qt::Key_C, Qt::ControlModifier);
+  Select(Child(drive, "Target"));
+  Key(Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(scratch.Read("c/Target/Photos/2006/a.jpg"), "x");
+  EXPECT_EQ(Captions(Child(drive, "Target")), std::vector<std::string>{"Photos"});
+
+  // Shift+Del reaches the delete verb, which asks first; Del moves to the trash at once.
+  int asked = 0;
+  win::SetMessageBoxPresenter(
+      [&asked](win::HWND, const std::string&, const std::string&, win::UINT) {
+        ++asked;
+        return win::IDNO;
+      });
+  Select(Child(drive, "Other"));
+  Key(Qt::Key_Delete, Qt::ShiftModifier);
+  EXPECT_EQ(asked, 1);
+  EXPECT_TRUE(scratch.Exists("c/Other"));
+  Select(Child(drive, "Other"));
+  Key(Qt::Key_Delete);
+  EXPECT_FALSE(scratch.Exists("c/Other"));
+  EXPECT_EQ(Child(drive, "Other"), nullptr);
+  EXPECT_EQ(asked, 1);
+  EXPECT_TRUE(fs::exists(fs::path(TrashHome()) / "Trash" / "info"));
+}
+
+TEST_F(ShellTreeOpsTest, ContextMenuOfTheNodeUnderTheClickOrOfTheSelection) {
+  TTreeNode* root = tree_->Item(0);
+  tree_->Widget();
+  RightClick(root);
+  EXPECT_EQ(menusShown, 0);
+
+  TTreeNode* drive = Drive();
+  TTreeNode* photos = Child(drive, "Photos");
+  Select(photos);
+  choose = A("重命名(&M)");
+  RightClick(photos);
+  ASSERT_EQ(menusShown, 1);
+  EXPECT_TRUE(activeWhileOpen);
+  EXPECT_FALSE(tree_->OperationActive());
+  EXPECT_EQ(captions, (std::vector<std::string>{
+                          A("打开(&O)"), A("资源管理器(&X)"), "-", A("剪切(&T)"), A("复制(&C)"),
+                          A("粘贴(&P)"), "-", A("删除(&D)"), A("重命名(&M)"), "-", A("属性(&R)")}));
+  EXPECT_TRUE(tree_->IsEditing());
+  tree_->EndEditing(true);
+  PumpUntil([this] { return !tree_->IsEditing(); });
+
+  // Empty space: the selected node's menu; the selection stays. Delete removes the node at once.
+  choose = A("删除(&D)");
+  RightClick(nullptr);
+  EXPECT_EQ(menusShown, 2);
+  EXPECT_EQ(Child(drive, "Photos"), nullptr);
+  EXPECT_FALSE(scratch.Exists("c/Photos"));
+
+  // The Apps key opens the selected node's menu; nothing chosen, nothing done.
+  choose.clear();
+  Select(Child(drive, "Other"));
+  Key(Qt::Key_Menu);
+  EXPECT_EQ(menusShown, 3);
+  EXPECT_EQ(captions.front(), A("打开(&O)"));
+  EXPECT_TRUE(scratch.Exists("c/Other"));
+}
+
+}  // namespace
