@@ -1,6 +1,7 @@
 #include "ui/tree_view.h"
 
 #include <QHeaderView>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QScrollBar>
@@ -82,6 +83,15 @@ class TreeWidget final : public QTreeWidget {
       if (!allow) return false;
     }
     return QTreeWidget::edit(index, trigger, event);
+  }
+  // A right click leaves the selection and the current node where they are (the context menu
+  // that follows is for the node under the click, or for the selection).
+  void mousePressEvent(QMouseEvent* event) override {
+    if (event->button() == Qt::RightButton) {
+      event->accept();
+      return;
+    }
+    QTreeWidget::mousePressEvent(event);
   }
   void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override {
     QTreeWidget::closeEditor(editor, hint);

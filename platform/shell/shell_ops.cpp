@@ -206,9 +206,14 @@ Totals Measure(const std::string& host) {
 
 // 1234567 -> "1,234,567"
 std::string Grouped(std::uintmax_t n) {
-  std::string digits = std::to_string(n);
-  for (int i = int(digits.size()) - 3; i > 0; i -= 3) digits.insert(std::size_t(i), ",");
-  return digits;
+  const std::string digits = std::to_string(n);
+  std::string out;
+  out.reserve(digits.size() + digits.size() / 3);
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return out;
 }
 
 HGLOBAL TextGlobal(const std::string& text) {

@@ -4,6 +4,7 @@
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QTreeWidget>
 #include <cstdlib>
 #include <filesystem>
@@ -243,7 +244,17 @@ TEST_F(ShellTreeOpsTest, ContextMenuOfTheNodeUnderTheClickOrOfTheSelection) {
   tree_->EndEditing(true);
   PumpUntil([this] { return !tree_->IsEditing(); });
 
-  // Empty space: the selected node's menu; the selection stays. Delete removes the node at once.
+  // A right press elsewhere leaves the selection; over empty space the menu is the selected
+  // node's. Delete removes the node at once.
+  {
+    QWidget* viewport = static_cast<QTreeWidget*>(tree_->Widget())->viewport();
+    const win::RECT r = tree_->NodeRect(Child(drive, "Other"), true);
+    const QPoint p((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    QMouseEvent press(QEvent::MouseButtonPress, p, viewport->mapToGlobal(p), Qt::RightButton,
+                      Qt::RightButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &press);
+    EXPECT_EQ(tree_->Selected(), photos);
+  }
   choose = A("删除(&D)");
   RightClick(nullptr);
   EXPECT_EQ(menusShown, 2);

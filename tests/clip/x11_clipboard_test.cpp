@@ -23,6 +23,7 @@
 #include "imaging/bitmap.h"
 #include "imaging/canvas.h"
 #include "imaging/jpeg_image.h"
+#include "platform/shell/shell_ops.h"
 #include "runtime/exceptions.h"
 #include "tests/support/scratch_folder.h"
 #include "ui/forms.h"
@@ -212,6 +213,37 @@ TEST_F(X11ClipboardTest, TextFromAnotherProgramNeitherPastesNorSaves) {
   EXPECT_FALSE(folder_.Exists("out.jpg"));
   EXPECT_TRUE(notices_.empty());
   EXPECT_EQ(preview_.Graphic(), before);
+}
+
+// File lists go both ways in the form file managers use.
+TEST_F(X11ClipboardTest, FileListsFromAnotherProgramPasteAndOursAreReadable) {
+  std::filesystem::create_directories(folder_.HostOf("from/Album 1"));
+  std::filesystem::create_directories(folder_.HostOf("into"));
+  folder_.Write("from/Album 1/a.jpg", "x");
+  folder_.Write("list", "cut\n" + win::FileUriFromHost(folder_.HostOf("from/Album 1")));
+  ASSERT_TRUE(RunToEnd({"xclip", "-selection", "clipboard", "-t", "x-special/gnome-copied-files",
+                        "-i", folder_.HostOf("list")}));
+  ASSERT_TRUE(PumpUntil([] {
+    const QMimeData* mime = QApplication::clipboard()->mimeData();
+    return mime != nullptr && mime->hasFormat("x-special/gnome-copied-files");
+  }));
+  win::ClipboardFileList list;
+  ASSERT_TRUE(win::ReadFileListFromClipboard(nullptr, &list));
+  EXPECT_TRUE(list.cut);
+  ASSERT_EQ(list.hosts, std::vector<std::string>{folder_.HostOf("from/Album 1")});
+  ASSERT_EQ(win::CopyOrMoveInto(list.hosts[0], folder_.HostOf("into"), list.cut, nullptr),
+            win::ERROR_SUCCESS);
+  EXPECT_EQ(folder_.Read("into/Album 1/a.jpg"), "x");
+  EXPECT_FALSE(folder_.Exists("from/Album 1"));
+
+  win::ClipboardFileList ours;
+  ours.hosts = {folder_.HostOf("into/Album 1")};
+  ASSERT_TRUE(win::PutFileListOnClipboard(nullptr, ours));
+  const QMimeData* mime = QApplication::clipboard()->mimeData();
+  ASSERT_NE(mime, nullptr);
+  const std::string uri = win::FileUriFromHost(folder_.HostOf("into/Album 1"));
+  EXPECT_EQ(mime->data("x-special/gnome-copied-files").toStdString(), "copy\n" + uri);
+  EXPECT_EQ(mime->data("text/uri-list").toStdString(), uri + "\r\n");
 }
 
 }  // namespace
