@@ -1,10 +1,15 @@
 #include "widgets/rz_list_box.h"
 
+#include <functional>
+
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMouseEvent>
+#include <QPointer>
 #include <QScreen>
+#include <QWheelEvent>
 
 #include "platform/user/user.h"
 #include "ui/bridge.h"
@@ -16,6 +21,62 @@ namespace {
 constexpr std::uint16_t kBack = 0x08;
 constexpr std::uint16_t kReturn = 0x0D;
 constexpr std::uint16_t kEscape = 0x1B;
+
+// The item hint: the entry's whole text in a window over the entry. It only shows the text; the
+// mouse goes through it to the list underneath, so a click on a long entry's hint is a click
+// on the entry, and moving onto the hint is not leaving the list.
+class ItemHintWindow final : public QLabel {
+ public:
+  ItemHintWindow(QAbstractScrollArea* list, std::function<void()> pointerGone)
+      : QLabel(nullptr, Qt::ToolTip | Qt::FramelessWindowHint),
+        list_(list),
+        pointerGone_(std::move(pointerGone)) {}
+
+ protected:
+  bool event(QEvent* e) override {
+    QWidget* viewport = list_ != nullptr ? list_->viewport() : nullptr;
+    switch (e->type()) {
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseButtonDblClick:
+      case QEvent::MouseMove: {
+        if (viewport == nullptr) break;
+        auto* m = static_cast<QMouseEvent*>(e);
+        if (e->type() == QEvent::MouseButtonPress && list_->focusPolicy() & Qt::ClickFocus) {
+          list_->activateWindow();
+          list_->setFocus(Qt::MouseFocusReason);
+        }
+        QMouseEvent copy(m->type(), viewport->mapFromGlobal(m->globalPosition()),
+                         m->globalPosition(), m->button(), m->buttons(), m->modifiers());
+        QCoreApplication::sendEvent(viewport, &copy);
+        return true;
+      }
+      case QEvent::Wheel: {
+        if (viewport == nullptr) break;
+        auto* w = static_cast<QWheelEvent*>(e);
+        QWheelEvent copy(viewport->mapFromGlobal(w->globalPosition()), w->globalPosition(),
+                         w->pixelDelta(), w->angleDelta(), w->buttons(), w->modifiers(), w->phase(),
+                         w->inverted());
+        QCoreApplication::sendEvent(viewport, &copy);
+        return true;
+      }
+      case QEvent::Leave:
+        if (pointerGone_) pointerGone_();
+        break;
+      default:
+        break;
+    }
+    return QLabel::event(e);
+  }
+
+ private:
+  QPointer<QAbstractScrollArea> list_;
+  std::function<void()> pointerGone_;
+};
+
+bool PointerOver(const QWidget* widget) {
+  return widget->rect().contains(widget->mapFromGlobal(QCursor::pos()));
+}
 
 }  // namespace
 
@@ -128,6 +189,8 @@ void TRzListBox::MouseEnter() {
 }
 
 void TRzListBox::MouseLeave() {
+  // Moving onto the hint, which lies over the list, is not leaving it.
+  if (HandleAllocated() && ItemHintShowing() && PointerOver(Widget())) return;
   HideItemHint();
   TListBox::MouseLeave();
   frame_.StateChanged();
@@ -152,7 +215,9 @@ void TRzListBox::UpdateItemHint(int x, int y) {
     return;
   }
   if (hint_ == nullptr) {
-    hint_ = new QLabel(nullptr, Qt::ToolTip | Qt::FramelessWindowHint);
+    hint_ = new ItemHintWindow(area, [this] {
+      if (HandleAllocated() && !PointerOver(Widget())) MouseLeave();
+    });
     hint_->setAutoFillBackground(true);
     hint_->setFrameStyle(QFrame::Box | QFrame::Plain);  // the standard hint's thin black border
     hint_->setMargin(1);
