@@ -120,7 +120,10 @@ class ShellTreeOpsTest : public uitest::UiTest {
     return win::ReadFileListFromClipboard(nullptr, &list);
   }
   void Edit(const std::string& utf8) {
-    auto* editor = tree_->Widget()->findChild<QLineEdit*>();
+    // The open edit box: a closed one may still wait for its deferred deletion.
+    QLineEdit* editor = nullptr;
+    for (QLineEdit* box : tree_->Widget()->findChildren<QLineEdit*>())
+      if (!box->isHidden()) editor = box;
     ASSERT_NE(editor, nullptr);
     editor->setText(QString::fromStdString(utf8));
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
