@@ -601,21 +601,37 @@ void TTreeView::CustomSort(TTreeNode* parent, std::intptr_t data, bool recurse) 
     return AnsiLowerCase(a->text_) < AnsiLowerCase(b->text_);
   });
   FromCode scope(fromCode_);
+  // Qt's items follow the new order, all taken out and put back at once (moving them one by one
+  // costs a search and a model change each); nothing moves when the order stands. Expansion is
+  // kept per item.
+  QTreeWidgetItem* holder = parent != nullptr ? parent->item_ : Tree()->invisibleRootItem();
   QTreeWidgetItem* selected = Tree()->currentItem();
-  // Qt's items follow the new order; expansion is kept per item.
-  for (std::size_t i = 0; i < list.size(); ++i) {
-    QTreeWidgetItem* item = list[i]->item_;
-    const bool expanded = item->isExpanded();
-    if (parent != nullptr) {
-      parent->item_->removeChild(item);
-      parent->item_->insertChild(int(i), item);
-    } else {
-      Tree()->takeTopLevelItem(Tree()->indexOfTopLevelItem(item));
-      Tree()->insertTopLevelItem(int(i), item);
+  if (holder->childCount() != int(list.size())) {
+    for (std::size_t i = 0; i < list.size(); ++i) {
+      QTreeWidgetItem* item = list[i]->item_;
+      const bool expanded = item->isExpanded();
+      holder->removeChild(item);
+      holder->insertChild(int(i), item);
+      item->setExpanded(expanded);
     }
-    item->setExpanded(expanded);
+  } else {
+    bool inOrder = true;
+    for (std::size_t i = 0; inOrder && i < list.size(); ++i)
+      inOrder = holder->child(int(i)) == list[i]->item_;
+    if (!inOrder) {
+      std::vector<char> expanded;
+      QList<QTreeWidgetItem*> items;
+      for (const auto& node : list) {
+        expanded.push_back(node->item_->isExpanded());
+        items.append(node->item_);
+      }
+      holder->takeChildren();
+      holder->addChildren(items);
+      for (std::size_t i = 0; i < list.size(); ++i)
+        if (expanded[i]) list[i]->item_->setExpanded(true);
+    }
   }
-  if (selected != nullptr) Tree()->setCurrentItem(selected);
+  if (selected != nullptr && Tree()->currentItem() != selected) Tree()->setCurrentItem(selected);
   if (recurse)
     for (auto& n : list) CustomSort(n.get(), data, true);
 }
