@@ -1,7 +1,6 @@
 #include "tests/app/program_session.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -74,18 +73,6 @@ int Field(const std::string& text, const std::string& key) {
 
 }  // namespace
 
-bool OnPath(const char* tool) {
-  const char* path = std::getenv("PATH");
-  std::string rest = path != nullptr ? path : "";
-  std::size_t at = 0;
-  while (at <= rest.size()) {
-    const std::size_t end = std::min(rest.find(':', at), rest.size());
-    if (::access((rest.substr(at, end - at) + "/" + tool).c_str(), X_OK) == 0) return true;
-    at = end + 1;
-  }
-  return false;
-}
-
 bool Screenshot::SavePpm(const std::string& path) const {
   FILE* f = std::fopen(path.c_str(), "wb");
   if (f == nullptr) return false;
@@ -105,44 +92,8 @@ int ColorDistance(std::uint32_t a, std::uint32_t b) {
   return d;
 }
 
-VirtualDisplay::VirtualDisplay(int width, int height) : width_(width), height_(height) {
-  if (!OnPath("Xvfb")) {
-    failure_ = "Xvfb is not installed";
-    return;
-  }
-  // Xvfb picks a free display itself and writes its number to the pipe; it does not reset when
-  // its last client goes, so one program may follow another on it.
-  int fds[2];
-  if (::pipe(fds) != 0) {
-    failure_ = "no pipe";
-    return;
-  }
-  ::fcntl(fds[0], F_SETFD, FD_CLOEXEC);
-  server_ = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
-                   std::to_string(width) + "x" + std::to_string(height) + "x24", "-nolisten", "tcp",
-                   "-noreset"},
-                  Environment({}));
-  ::close(fds[1]);
-  std::string number;
-  pollfd wait{fds[0], POLLIN, 0};
-  char c = 0;
-  while (server_ != 0 && ::poll(&wait, 1, 30000) == 1 && ::read(fds[0], &c, 1) == 1 && c != '\n')
-    number += c;
-  ::close(fds[0]);
-  if (server_ != 0 && number.empty()) {
-    EndProcess(server_);
-    server_ = 0;
-  }
-  if (server_ == 0) {
-    failure_ = "Xvfb did not start";
-    return;
-  }
-  name_ = ":" + number;
-}
-
-VirtualDisplay::~VirtualDisplay() {
-  if (server_ != 0) EndProcess(server_);
-}
+VirtualDisplay::VirtualDisplay(int width, int height)
+    : width_(width), height_(height), server_(width, height) {}
 
 Screenshot VirtualDisplay::Grab(int left, int top, int width, int height) const {
   Screenshot shot;
@@ -150,7 +101,7 @@ Screenshot VirtualDisplay::Grab(int left, int top, int width, int height) const 
   if (width < 0) width = width_ - left;
   if (height < 0) height = height_ - top;
   int screenNumber = 0;
-  xcb_connection_t* c = xcb_connect(name_.c_str(), &screenNumber);
+  xcb_connection_t* c = xcb_connect(Name().c_str(), &screenNumber);
   if (xcb_connection_has_error(c) == 0) {
     const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
     xcb_get_image_reply_t* reply = xcb_get_image_reply(
@@ -196,7 +147,7 @@ bool VirtualDisplay::Xdotool(const std::vector<std::string>& args, std::string* 
   int fds[2];
   if (::pipe(fds) != 0) return false;
   ::fcntl(fds[0], F_SETFD, FD_CLOEXEC);
-  const pid_t pid = Spawn(command, Environment({"DISPLAY=" + name_}), fds[1]);
+  const pid_t pid = Spawn(command, Environment({"DISPLAY=" + Name()}), fds[1]);
   ::close(fds[1]);
   std::string text;
   char buffer[512];

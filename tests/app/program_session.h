@@ -11,10 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/x_server.h"
+
 namespace program_session {
 
-// True when tool is an executable on PATH.
-bool OnPath(const char* tool);
+using test_support::OnPath;
 
 // The screen's pixels in a rectangle, 0x00RRGGBB, addressed in screen coordinates.
 struct Screenshot {
@@ -41,14 +42,14 @@ class VirtualDisplay {
   // Starts Xvfb with one screen of width x height at 24 bits; Running() tells whether it came up
   // (Failure() says why not).
   explicit VirtualDisplay(int width = 1280, int height = 800);
-  ~VirtualDisplay();
+  ~VirtualDisplay() = default;
   VirtualDisplay(const VirtualDisplay&) = delete;
   VirtualDisplay& operator=(const VirtualDisplay&) = delete;
 
-  bool Running() const { return server_ != 0; }
-  const std::string& Failure() const { return failure_; }
+  bool Running() const { return server_.Running(); }
+  const std::string& Failure() const { return server_.Failure(); }
   // ":N", the DISPLAY value of the server.
-  const std::string& Name() const { return name_; }
+  const std::string& Name() const { return server_.Name(); }
   int Width() const { return width_; }
   int Height() const { return height_; }
 
@@ -67,9 +68,7 @@ class VirtualDisplay {
 
  private:
   int width_, height_;
-  pid_t server_ = 0;
-  std::string name_;
-  std::string failure_;
+  test_support::XServer server_;
 };
 
 // A window's place on the screen.

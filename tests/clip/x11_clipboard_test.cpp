@@ -1,8 +1,6 @@
 // Paste and save against another program that owns the real X clipboard. The suite starts its
 // own Xvfb on a free display and offers data with xclip, as a user copying in another program.
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -26,25 +24,16 @@
 #include "platform/shell/shell_ops.h"
 #include "runtime/exceptions.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/support/x_server.h"
 #include "ui/forms.h"
 
 extern char** environ;
 
 namespace {
 
+using test_support::OnPath;
 using test_support::ScratchFolder;
-
-bool OnPath(const char* tool) {
-  const char* path = std::getenv("PATH");
-  std::string rest = path ? path : "";
-  std::size_t at = 0;
-  while (at <= rest.size()) {
-    const std::size_t end = std::min(rest.find(':', at), rest.size());
-    if (::access((rest.substr(at, end - at) + "/" + tool).c_str(), X_OK) == 0) return true;
-    at = end + 1;
-  }
-  return false;
-}
+using test_support::XServer;
 
 pid_t Spawn(const std::vector<std::string>& args) {
   std::vector<char*> argv;
@@ -81,45 +70,21 @@ class X11World {
     static X11World world;
     return world.session_ ? &world : nullptr;
   }
-  ~X11World() {
-    session_.reset();
-    if (server_ != 0) {
-      ::kill(server_, SIGTERM);
-      ::waitpid(server_, nullptr, 0);
-    }
-  }
   std::string failure;
 
  private:
   X11World() {
     if (!OnPath("Xvfb") || !OnPath("xclip")) return;
-    // Xvfb picks a free display itself and writes its number to the pipe, so suites that start
-    // servers at the same time never race for one display.
-    int fds[2];
-    if (::pipe(fds) != 0) return;
-    server_ = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x800x24",
-                     "-nolisten", "tcp"});
-    ::close(fds[1]);
-    std::string number;
-    pollfd wait{fds[0], POLLIN, 0};
-    char c = 0;
-    while (server_ != 0 && ::poll(&wait, 1, 20000) == 1 && ::read(fds[0], &c, 1) == 1 && c != '\n')
-      number += c;
-    ::close(fds[0]);
-    if (server_ != 0 && number.empty()) {
-      ::kill(server_, SIGTERM);
-      ::waitpid(server_, nullptr, 0);
-      server_ = 0;
-    }
-    if (server_ != 0) ::setenv("DISPLAY", (":" + number).c_str(), 1);
-    if (server_ == 0) return;
+    server_ = std::make_unique<XServer>();
+    if (!server_->Running()) return;
+    ::setenv("DISPLAY", server_->Name().c_str(), 1);
     ::setenv("QT_QPA_PLATFORM", "xcb", 1);
     session_ = std::make_unique<ApplicationSession>(argc_, argv_);
   }
   int argc_ = 1;
   char name_[16] = "clip_tests";
   char* argv_[2] = {name_, nullptr};
-  pid_t server_ = 0;
+  std::unique_ptr<XServer> server_;  // destroyed after the session
   std::unique_ptr<ApplicationSession> session_;
 };
 
