@@ -148,10 +148,12 @@ std::size_t CharLength(const std::string& s, std::size_t i) {
   return 2;
 }
 
+}  // namespace detail
+
 bool AnsiEqualNoCase(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size();) {
-    const std::size_t length = CharLength(a, i);
+    const std::size_t length = detail::CharLength(a, i);
     if (length == 1) {
       const auto x = static_cast<unsigned char>(a[i]);
       const auto y = static_cast<unsigned char>(b[i]);
@@ -166,7 +168,5 @@ bool AnsiEqualNoCase(const std::string& a, const std::string& b) {
   }
   return true;
 }
-
-}  // namespace detail
 
 }  // namespace win

@@ -57,9 +57,6 @@ BOOL Fail(DWORD code);
 // Byte length of the code page 936 character starting at s[i] (1, 2 or 4 for the GB18030
 // four-byte form); never runs past the end.
 std::size_t CharLength(const std::string& s, std::size_t i);
-// Equal when ASCII letters are ignored for case; bytes of double-byte characters compare
-// exactly.
-bool AnsiEqualNoCase(const std::string& a, const std::string& b);
 
 // A Windows path made absolute and normalised without touching the disk:
 // drive letter upper case, "\" separators, "." and ".." resolved.

@@ -87,6 +87,9 @@ std::optional<std::string> HostNameToAnsi(const std::string& hostName);
 std::optional<std::string> AnsiNameToHost(const std::string& ansiName);
 // True for a byte that starts a double-byte character in code page 936.
 bool IsDBCSLeadByte(BYTE b);
+// Equal when ASCII letters are ignored for case; double-byte (and four-byte) characters compare
+// exactly, so a trail byte is never folded.
+bool AnsiEqualNoCase(const std::string& a, const std::string& b);
 
 // --- Drives ------------------------------------------------------------------------------
 constexpr UINT DRIVE_UNKNOWN = 0;

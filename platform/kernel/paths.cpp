@@ -63,7 +63,7 @@ std::string FindNoCase(const std::string& folder, const std::string& name) {
     const std::string hostName = entry->d_name;
     if (hostName == "." || hostName == "..") continue;
     const auto ansi = HostNameToAnsi(hostName);
-    if (ansi && detail::AnsiEqualNoCase(*ansi, name)) return hostName;
+    if (ansi && AnsiEqualNoCase(*ansi, name)) return hostName;
   }
   return {};
 }

@@ -604,21 +604,6 @@ std::vector<std::string> SplitWindowsPath(const std::string& path) {
   return parts;
 }
 
-bool AnsiEqualNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto ca = static_cast<BYTE>(a[i]);
-    const auto cb = static_cast<BYTE>(b[i]);
-    if (IsDBCSLeadByte(ca)) {  // a double-byte character compares whole
-      if (ca != cb || i + 1 >= a.size() || a[i + 1] != b[i + 1]) return false;
-      ++i;
-      continue;
-    }
-    if (std::tolower(ca) != std::tolower(cb)) return false;
-  }
-  return true;
-}
-
 // The ANSI name of the entry of `host` called `name`: its exact name when it exists, else
 // the first one that matches without case.
 std::optional<std::string> FindEntry(const std::string& host, const std::string& name) {

@@ -66,22 +66,6 @@ std::string DirName(const std::string& host) {
   return slash == 0 ? "/" : host.substr(0, slash);
 }
 
-// Case-insensitive comparison of ANSI names (double-byte characters compare whole).
-bool SameNameNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto ca = static_cast<BYTE>(a[i]);
-    const auto cb = static_cast<BYTE>(b[i]);
-    if (IsDBCSLeadByte(ca)) {
-      if (ca != cb || i + 1 >= a.size() || a[i + 1] != b[i + 1]) return false;
-      ++i;
-      continue;
-    }
-    if (std::tolower(ca) != std::tolower(cb)) return false;
-  }
-  return true;
-}
-
 // Whether an entry of `folder` other than `except` (ANSI names) is called `name` in any case.
 bool NameTaken(const std::string& folder, const std::string& name, const std::string& except) {
   DIR* dir = opendir(folder.c_str());
@@ -90,7 +74,7 @@ bool NameTaken(const std::string& folder, const std::string& name, const std::st
   while (const dirent* e = readdir(dir)) {
     const std::optional<std::string> ansi = AnsiFromHostName(e->d_name);
     if (!ansi || *ansi == except || *ansi == "." || *ansi == "..") continue;
-    if (SameNameNoCase(*ansi, name)) {
+    if (AnsiEqualNoCase(*ansi, name)) {
       taken = true;
       break;
     }
