@@ -6,27 +6,13 @@
 #include "browse/folder_dialog.h"
 #include "browse/list_box_file_list.h"
 #include "browse/shell_tree.h"
-#include "runtime/exceptions.h"
 #include "thumbs/batch.h"
 #include "ui/extctrls.h"
 #include "ui/list_box.h"
 #include "ui/stdctrls.h"
+#include "widgets/rz_status.h"
 
 namespace {
-
-template <class T>
-T& Part(TForm1& form, const char* name) {
-  auto* found = dynamic_cast<T*>(form.FindComponent(name));
-  if (found == nullptr) throw EInvalidOperation(Format("The main window has no %s", name));
-  return *found;
-}
-
-TListBox& FileList(TForm1& form) {
-  return Part<TListBox>(form, "RzListBox1");
-}
-TRzShellTree& FolderTree(TForm1& form) {
-  return Part<TRzShellTree>(form, "ShellTreeView1");
-}
 
 // The hourglass over every window of the program, or the windows' own cursors again.
 void SetHourglass(bool busy) {
@@ -38,7 +24,7 @@ void SetHourglass(bool busy) {
 class FormBatchWindow : public BatchWindow {
  public:
   explicit FormBatchWindow(TForm1& form)
-      : form_(form), list_(FileList(form)), tree_(FolderTree(form)) {}
+      : form_(form), list_(*form.RzListBox1), tree_(*form.ShellTreeView1) {}
 
   int ItemCount() override { return list_.Items().Count(); }
   AnsiString Item(int index) override { return list_.Items().Strings(index); }
@@ -69,15 +55,15 @@ class FormBatchWindow : public BatchWindow {
 }  // namespace
 
 void TForm1::ShellTreeView1Click(TObject*) {
-  ListBoxFileList list(FileList(*this));
-  FillFileList(list, FolderTree(*this).SelectedPath());
+  ListBoxFileList list(*RzListBox1);
+  FillFileList(list, ShellTreeView1->SelectedPath());
 }
 
 void TForm1::RzListBox1Click(TObject*) {
-  ListBoxFileList list(FileList(*this));
+  ListBoxFileList list(*RzListBox1);
   const ShownFile shown = ShowListedFile(list, Image1->Picture(), Image2->Picture(), Edit1->Text());
-  Part<TControl>(*this, "RzStatusPane1").SetCaption(shown.sizeText);
-  Part<TMemo>(*this, "Memo1").SetText(shown.pathText);
+  RzStatusPane1->SetCaption(shown.sizeText);
+  Memo1->SetText(shown.pathText);
 }
 
 void TForm1::RzButton2Click(TObject*) {
@@ -91,7 +77,7 @@ void TForm1::RzButton3Click(TObject*) {
 }
 
 void TForm1::N1Click(TObject*) {
-  ListBoxFileList list(FileList(*this));
+  ListBoxFileList list(*RzListBox1);
   DeleteSelectedFiles(list, SetHourglass);
 }
 

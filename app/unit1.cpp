@@ -5,6 +5,7 @@
 #include "app/move_panel.h"
 #include "app/strings.h"
 #include "browse/layout_classes.h"
+#include "browse/shell_tree.h"
 #include "clip/clip_commands.h"
 #include "clip/dialog_name_source.h"
 #include "platform/shell/shell.h"
@@ -12,8 +13,10 @@
 #include "thumbs/thumbnail_maker.h"
 #include "ui/dialogs.h"
 #include "ui/extctrls.h"
+#include "ui/list_box.h"
 #include "ui/stdctrls.h"
 #include "widgets/layout_classes.h"
+#include "widgets/rz_status.h"
 
 namespace app {
 
@@ -69,6 +72,10 @@ TForm1::TForm1(TComponent* owner, const std::string& layout) : TForm(owner) {
   Edit1 = Find<TEdit>(*this, "Edit1");
   ScrollBox1 = Find<TScrollBox>(*this, "ScrollBox1");
   SavePictureDialog1 = Find<TSavePictureDialog>(*this, "SavePictureDialog1");
+  ShellTreeView1 = Find<TRzShellTree>(*this, "ShellTreeView1");
+  RzListBox1 = Find<TListBox>(*this, "RzListBox1");
+  Memo1 = Find<TMemo>(*this, "Memo1");
+  RzStatusPane1 = Find<TRzStatusPane>(*this, "RzStatusPane1");
 }
 
 const TLayoutMethod* TForm1::FindMethod(const std::string& name) const {

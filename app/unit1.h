@@ -11,6 +11,10 @@ class TImage;
 class TEdit;
 class TScrollBox;
 class TSavePictureDialog;
+class TListBox;
+class TMemo;
+class TRzShellTree;
+class TRzStatusPane;
 
 namespace app {
 // The stored layout built into the program.
@@ -34,6 +38,10 @@ class TForm1 : public TForm, private TLayoutRoot {
   TEdit* Edit1 = nullptr;
   TScrollBox* ScrollBox1 = nullptr;
   TSavePictureDialog* SavePictureDialog1 = nullptr;
+  TRzShellTree* ShellTreeView1 = nullptr;
+  TListBox* RzListBox1 = nullptr;
+  TMemo* Memo1 = nullptr;
+  TRzStatusPane* RzStatusPane1 = nullptr;
 
   void RzBmpButton1Click(TObject* sender);
   void RzURLLabel1Click(TObject* sender);
