@@ -169,4 +169,64 @@ bool AnsiEqualNoCase(const std::string& a, const std::string& b) {
   return true;
 }
 
+std::u16string Utf8ToUtf16(const std::string& utf8) {
+  std::u16string out;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto b = static_cast<unsigned char>(utf8[i]);
+    char32_t c;
+    int extra;
+    if (b < 0x80) {
+      c = b, extra = 0;
+    } else if ((b & 0xE0) == 0xC0) {
+      c = b & 0x1F, extra = 1;
+    } else if ((b & 0xF0) == 0xE0) {
+      c = b & 0x0F, extra = 2;
+    } else {
+      c = b & 0x07, extra = 3;
+    }
+    ++i;
+    for (int k = 0; k < extra && i < utf8.size(); ++k, ++i) {
+      c = (c << 6) | (static_cast<unsigned char>(utf8[i]) & 0x3F);
+    }
+    if (c >= 0x10000) {
+      c -= 0x10000;
+      out += char16_t(0xD800 + (c >> 10));
+      out += char16_t(0xDC00 + (c & 0x3FF));
+    } else {
+      out += char16_t(c);
+    }
+  }
+  return out;
+}
+
+std::string Utf16ToUtf8(const std::u16string& wide) {
+  std::string out;
+  for (std::size_t i = 0; i < wide.size(); ++i) {
+    char32_t c = wide[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 &&
+        wide[i + 1] < 0xE000) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (wide[i + 1] - 0xDC00);
+      ++i;
+    } else if (c >= 0xD800 && c < 0xE000) {
+      c = 0xFFFD;  // a lone surrogate
+    }
+    if (c < 0x80) {
+      out += char(c);
+    } else if (c < 0x800) {
+      out += char(0xC0 | (c >> 6));
+      out += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += char(0xE0 | (c >> 12));
+      out += char(0x80 | ((c >> 6) & 0x3F));
+      out += char(0x80 | (c & 0x3F));
+    } else {
+      out += char(0xF0 | (c >> 18));
+      out += char(0x80 | ((c >> 12) & 0x3F));
+      out += char(0x80 | ((c >> 6) & 0x3F));
+      out += char(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
 }  // namespace win

@@ -18,14 +18,6 @@ using WCHAR = char16_t;  // UTF-16, as on Windows
 using LPWSTR = WCHAR*;
 using LPCWSTR = const WCHAR*;
 
-struct IUnknown {
-  virtual ULONG AddRef() = 0;
-  virtual ULONG Release() = 0;
-
- protected:
-  ~IUnknown() = default;
-};
-
 constexpr DWORD SHCONTF_FOLDERS = 0x20;
 constexpr DWORD SHCONTF_NONFOLDERS = 0x40;
 constexpr DWORD SHCONTF_INCLUDEHIDDEN = 0x80;
@@ -78,10 +70,6 @@ constexpr ULONG SFGAO_FILESYSTEM = 0x40000000;
 constexpr ULONG SFGAO_HASSUBFOLDER = 0x80000000;
 
 // Interface ids for GetUIObjectOf.
-struct IID {
-  DWORD value;
-  bool operator==(const IID&) const = default;
-};
 inline constexpr IID IID_IContextMenu{0x000214E4};
 inline constexpr IID IID_IDropTarget{0x00000122};
 

@@ -50,7 +50,5 @@ std::string Ansi(const char* utf8);
 std::optional<std::string> AnsiFromHostName(const std::string& hostName);
 std::optional<std::string> HostFromAnsiName(const std::string& ansiName);
 std::string JoinHost(const std::string& folder, const std::string& name);
-std::u16string Utf8ToUtf16(const std::string& utf8);
-std::string Utf16ToUtf8(const std::u16string& wide);
 
 }  // namespace win::shell

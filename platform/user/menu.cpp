@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <set>
+#include <utility>
 #include <vector>
 
 struct win::HMENU__ {
@@ -122,6 +123,33 @@ int GetMenuStringA(HMENU menu, UINT item, char* buffer, int size, UINT flags) {
   std::memcpy(buffer, e->text.data(), n);
   buffer[n] = 0;
   return int(n);
+}
+
+namespace {
+MenuTrackHost& TrackHost() {
+  static MenuTrackHost host;
+  return host;
+}
+}  // namespace
+
+UINT_PTR TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int reserved, HWND owner,
+                        const RECT* rect) {
+  (void)reserved;
+  (void)rect;
+  if (!Live(menu)) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  const MenuTrackHost host = TrackHost();  // the host may be replaced while the menu is open
+  const UINT chosen = host ? host(menu, flags, x, y, owner) : 0;
+  if ((flags & TPM_RETURNCMD) != 0) return chosen;
+  if (chosen == 0) return FALSE;
+  SendMessage(owner, WM_COMMAND, chosen, 0);
+  return TRUE;
+}
+
+MenuTrackHost SetMenuTrackHost(MenuTrackHost host) {
+  return std::exchange(TrackHost(), std::move(host));
 }
 
 }  // namespace win

@@ -7,6 +7,10 @@
 #include "platform/kernel/handle_table.h"
 
 namespace win {
+namespace detail {
+// Drag and drop lets go of a destroyed window's drop target (platform/user/ole.cpp).
+void ForgetDropTarget(HWND window);
+}  // namespace detail
 
 namespace {
 
@@ -50,6 +54,7 @@ BOOL DestroyWindow(HWND window) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return FALSE;
   }
+  detail::ForgetDropTarget(window);
   Application& application = TheApplication();
   std::lock_guard guard(application.lock);
   if (application.window == window) application.window = nullptr;

@@ -24,7 +24,7 @@ namespace {
 namespace fs = std::filesystem;
 
 std::u16string Wide(const std::string& utf8) {
-  return win::shell::Utf8ToUtf16(utf8);
+  return win::Utf8ToUtf16(utf8);
 }
 std::string U(const std::string& ansi) {
   return win::AnsiToUtf8(ansi).value();
