@@ -18,6 +18,7 @@
 #include "platform/kernel/sync.h"
 #include "platform/shell/shell_internal.h"
 #include "platform/shell/strings.h"
+#include "platform/user/ole.h"
 
 namespace win {
 
@@ -609,7 +610,9 @@ class Enumerator final : public IEnumIDList {
 
 class Folder final : public IShellFolder {
  public:
-  explicit Folder(Location location) : loc_(std::move(location)) {}
+  // `absolute` is the folder's own absolute list (its bytes, terminator included).
+  Folder(Location location, std::string absolute)
+      : loc_(std::move(location)), absolute_(std::move(absolute)) {}
   ULONG AddRef() override { return ++refs_; }
   ULONG Release() override {
     const ULONG left = --refs_;
@@ -751,7 +754,10 @@ class Folder final : public IShellFolder {
     Location loc;
     if (HRESULT hr = DescendList(loc_, list, &loc); FAILED(hr)) return hr;
     if (!loc.folder) return E_NOINTERFACE;
-    *folder = new Folder(std::move(loc));
+    // Ours followed by the list: the new folder's absolute list.
+    std::string absolute = absolute_.substr(0, absolute_.size() - 2);
+    absolute.append(reinterpret_cast<const char*>(list), ILGetSize(list));
+    *folder = new Folder(std::move(loc), std::move(absolute));
     return S_OK;
   }
 
@@ -759,6 +765,13 @@ class Folder final : public IShellFolder {
     const int r = Compare(loc_, first, second);
     if (r == kInvalid) return E_INVALIDARG;
     return MAKE_HRESULT(0, 0, USHORT(std::int16_t(r)));
+  }
+
+  HRESULT CreateViewObject(HWND owner, const IID& iid, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    *object = nullptr;
+    if (iid == IID_IDropTarget) return CreateDropHandler(owner, loc_, object);
+    return E_NOINTERFACE;
   }
 
   HRESULT GetAttributesOf(UINT count, LPCITEMIDLIST* items, ULONG* inOut) override {
@@ -814,14 +827,25 @@ class Folder final : public IShellFolder {
     return RenameItem(owner, loc_, *item, name, newItem);
   }
 
-  HRESULT GetUIObjectOf(HWND, UINT count, LPCITEMIDLIST* items, const IID& iid, UINT*,
+  HRESULT GetUIObjectOf(HWND owner, UINT count, LPCITEMIDLIST* items, const IID& iid, UINT*,
                         void** object) override {
     if (object == nullptr) return E_POINTER;
     *object = nullptr;
+    if (iid == IID_IDataObject) {
+      return CreateItemDataObject(reinterpret_cast<LPCITEMIDLIST>(absolute_.data()), loc_, count,
+                                  items, object);
+    }
     if (count != 1 || items == nullptr) return E_INVALIDARG;
     const std::optional<Item> item = ParseItem(items[0]);
     if (!item || !ILIsEmpty(ILGetNext(items[0]))) return E_INVALIDARG;
     if (iid == IID_IContextMenu) return CreateItemContextMenu(loc_, *item, object);
+    if (iid == IID_IDropTarget) {
+      ULONG attributes = 0;
+      if (HRESULT hr = ItemAttributes(loc_, *item, SFGAO_DROPTARGET, &attributes); FAILED(hr))
+        return hr;
+      if ((attributes & SFGAO_DROPTARGET) == 0) return E_NOINTERFACE;
+      return CreateItemDropHandler(owner, loc_, *item, object);
+    }
     return E_NOINTERFACE;
   }
 
@@ -859,6 +883,7 @@ class Folder final : public IShellFolder {
 
   std::atomic<ULONG> refs_{1};
   Location loc_;
+  std::string absolute_;
 };
 
 // Character classes of the shell's name order.
@@ -923,7 +948,7 @@ int CompareShellNames(const std::string& a, const std::string& b) {
 
 HRESULT SHGetDesktopFolder(IShellFolder** folder) {
   if (folder == nullptr) return E_POINTER;
-  *folder = new Folder(DesktopLocation());
+  *folder = new Folder(DesktopLocation(), std::string(2, '\0'));
   return S_OK;
 }
 

@@ -69,7 +69,8 @@ constexpr ULONG SFGAO_FOLDER = 0x20000000;
 constexpr ULONG SFGAO_FILESYSTEM = 0x40000000;
 constexpr ULONG SFGAO_HASSUBFOLDER = 0x80000000;
 
-// Interface ids for GetUIObjectOf.
+// Interface ids for GetUIObjectOf and CreateViewObject (IID_IDataObject is drag and drop's,
+// in platform/user/ole.h).
 inline constexpr IID IID_IContextMenu{0x000214E4};
 inline constexpr IID IID_IDropTarget{0x00000122};
 
@@ -90,6 +91,10 @@ struct IShellFolder : IUnknown {
   // before files, then names without case in natural number order), as a success code whose
   // low 16 bits are a signed result. Distinct items never compare equal.
   virtual HRESULT CompareIDs(LPARAM column, LPCITEMIDLIST first, LPCITEMIDLIST second) = 0;
+  // An object for the folder itself: IID_IDropTarget (an IDropTarget* dropping into this
+  // folder, with a reference for the caller; failures are told in boxes owned by `owner`).
+  // E_NOINTERFACE for other ids and for folders that hold nothing on disk (我的电脑, ...).
+  virtual HRESULT CreateViewObject(HWND owner, const IID& iid, void** object) = 0;
   // In: the bits asked for; out: those of them that every item has. File-system items are
   // looked at on disk each time, so a vanished item fails (the cached form is always valid).
   virtual HRESULT GetAttributesOf(UINT count, LPCITEMIDLIST* items, ULONG* inOut) = 0;
@@ -102,8 +107,11 @@ struct IShellFolder : IUnknown {
   // `newItem` (may be null) gets the item's new relative list, the caller's to free.
   virtual HRESULT SetNameOf(HWND owner, LPCITEMIDLIST item, LPCWSTR name, DWORD flags,
                             LPITEMIDLIST* newItem) = 0;
-  // An object for items of this folder (relative lists of one item each): IID_IContextMenu
-  // (an IContextMenu*, with a reference for the caller). E_NOINTERFACE for other ids.
+  // An object for items of this folder (relative lists of one item each), with a reference
+  // for the caller: IID_IContextMenu (an IContextMenu*) and IID_IDropTarget (an IDropTarget*,
+  // for an item with SFGAO_DROPTARGET) for one item; IID_IDataObject (an IDataObject*, see
+  // shell_dnd.h) for one or more. E_NOINTERFACE for other ids and for items that are no drop
+  // target.
   virtual HRESULT GetUIObjectOf(HWND owner, UINT count, LPCITEMIDLIST* items, const IID& iid,
                                 UINT* reserved, void** object) = 0;
 

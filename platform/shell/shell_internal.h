@@ -46,6 +46,14 @@ HRESULT RenameItem(HWND owner, const Location& parent, const Item& item, LPCWSTR
                    LPITEMIDLIST* newItem);
 HRESULT CreateItemContextMenu(const Location& parent, const Item& item, void** menu);
 
+// What GetUIObjectOf and CreateViewObject give for drag and drop (shell_dnd.cpp): the data
+// object of items of `folder` (absolute list `folderList`), a folder's own drop handler
+// (E_NOINTERFACE for a virtual folder) and an item's (回收站's moves to the trash).
+HRESULT CreateItemDataObject(LPCITEMIDLIST folderList, const Location& folder, UINT count,
+                             LPCITEMIDLIST* items, void** object);
+HRESULT CreateDropHandler(HWND owner, const Location& folder, void** handler);
+HRESULT CreateItemDropHandler(HWND owner, const Location& parent, const Item& item, void** handler);
+
 std::string Ansi(const char* utf8);
 std::optional<std::string> AnsiFromHostName(const std::string& hostName);
 std::optional<std::string> HostFromAnsiName(const std::string& ansiName);

@@ -51,9 +51,19 @@ inline constexpr const char* kOpenErrorCaption = "打开文件夹时出错";
 inline constexpr const char* kOpenFailed = "无法打开 %s: %s";
 inline constexpr const char* kCopyPrefix = "复件 ";
 inline constexpr const char* kCopyNumberedPrefix = "复件 (%d) ";
+inline constexpr const char* kLinkErrorCaption = "创建快捷方式时出错";
+inline constexpr const char* kLinkFailed = "无法创建快捷方式 %s: %s";
+inline constexpr const char* kLinkPrefix = "快捷方式 到 ";
+inline constexpr const char* kLinkNumberedPrefix = "快捷方式 (%d) 到 ";
 inline constexpr const char* kPropertiesCaption = "%s 属性";
 inline constexpr const char* kPropertiesText =
     "位置: %s\n大小: %s 字节\n包含: %d 个文件，%d 个文件夹";
 inline constexpr const char* kPropertiesFileText = "位置: %s\n大小: %s 字节";
+
+// The drop menu after a right drag.
+inline constexpr const char* kDropMenuMove = "移动到当前位置(&M)";
+inline constexpr const char* kDropMenuCopy = "复制到当前位置(&C)";
+inline constexpr const char* kDropMenuLink = "在当前位置创建快捷方式(&S)";
+inline constexpr const char* kDropMenuCancel = "取消";
 
 }  // namespace win::strings

@@ -233,7 +233,7 @@ TEST_F(ShellOpsTest, MenusOfFoldersDrivesAndTheShellsItems) {
   EXPECT_TRUE(read(panelMenu, win::CMF_EXPLORE).empty());
   panelMenu->Release();
   void* none = nullptr;
-  win::LPCITEMIDLIST one = drive;
+  win::LPCITEMIDLIST one = panel;
   EXPECT_EQ(computer->GetUIObjectOf(nullptr, 1, &one, win::IID_IDropTarget, nullptr, &none),
             win::E_NOINTERFACE);
   EXPECT_EQ(none, nullptr);
