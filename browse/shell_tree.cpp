@@ -290,6 +290,7 @@ void TRzShellTree::Loaded() {
 }
 
 win::LRESULT TRzShellTree::WndProc(win::UINT message, win::WPARAM wParam, win::LPARAM lParam) {
+  if (win::LRESULT result = 0; ShellMenuMessage(message, wParam, lParam, &result)) return result;
   switch (message) {
     case kShellTreeChangeSignal:
       ChangeSignal(wParam);

@@ -170,7 +170,12 @@ class TRzShellTree : public TTreeView {
   bool InvokeVerb(TTreeNode* node, const char* verb, bool shift = false);
   // Shows the shell's context menu of a shell node other than the root at a screen point and
   // carries out the chosen command; false when the node has no such menu.
+  // While it is open the tree passes the menu messages on to the handler (so its sub-menus
+  // fill themselves) and raises OnPopupHint for each highlighted entry.
   bool ShowShellMenu(TTreeNode* node, win::POINT screenPos);
+  // The help text of the shell menu's highlighted command ("" for none, or once the menu
+  // has closed), as OnPopupHint finds it.
+  const AnsiString& PopupHint() const { return popupHint_; }
   AnsiString EditingText(TTreeNode* node) override;
   void EditingEnded() override;
 
@@ -191,6 +196,8 @@ class TRzShellTree : public TTreeView {
   // before a rename (they hide the tree view's own events, which the tree uses).
   TTVEditingEvent OnEditing;
   TTVEditedEvent OnEdited;
+  // An entry of the shell's context menu was highlighted (or the menu closed): PopupHint.
+  TNotifyEvent OnPopupHint;
 
  protected:
   void HandleCreated() override;
@@ -233,6 +240,9 @@ class TRzShellTree : public TTreeView {
   void RenameEdited(TTreeNode* node, AnsiString& text);
   // The item's context-menu handler (a reference for the caller), from its parent's folder.
   win::HRESULT ContextMenuOf(TTreeNode* node, win::IContextMenu** menu);
+  // The open shell menu's messages (shell_tree_ops.cpp); false for another message.
+  bool ShellMenuMessage(win::UINT message, win::WPARAM wParam, win::LPARAM lParam,
+                        win::LRESULT* result);
 
   TRzShellTreeOptions options_ = kDefaultShellTreeOptions;
   TFrameSettings frame_;
@@ -245,6 +255,12 @@ class TRzShellTree : public TTreeView {
   bool resyncOwed_ = false;
   bool skipNextChangeSignal_ = false;
   bool mouseOver_ = false;
+  // The handler of the open shell menu, asked for its extended kinds (no references held
+  // beyond ShowShellMenu's).
+  win::IContextMenu* menuHandler_ = nullptr;
+  win::IContextMenu2* menuHandler2_ = nullptr;
+  win::IContextMenu3* menuHandler3_ = nullptr;
+  AnsiString popupHint_;
   TRzPendingAction pendingAction_ = TRzPendingAction::paNone;
   int wheelRest_ = 0;  // wheel delta short of a notch
 };

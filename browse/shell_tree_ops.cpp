@@ -15,7 +15,6 @@
 #include "platform/user/menu.h"
 #include "runtime/exceptions.h"
 #include "ui/forms.h"
-#include "ui/menus.h"
 
 namespace {
 
@@ -30,7 +29,9 @@ struct ListFree {
 using OwnedList = std::unique_ptr<win::ITEMIDLIST, ListFree>;
 
 struct MenuRelease {
-  void operator()(win::IContextMenu* menu) const { menu->Release(); }
+  void operator()(win::IContextMenu* menu) const {
+    if (menu != nullptr) menu->Release();
+  }
 };
 using HeldMenu = std::unique_ptr<win::IContextMenu, MenuRelease>;
 
@@ -311,35 +312,42 @@ bool TRzShellTree::ShowShellMenu(TTreeNode* node, win::POINT screenPos) {
   if (win::FAILED(
           handler->QueryContextMenu(menu.get(), 0, kFirstMenuCommand, kLastMenuCommand, flags)))
     return false;
-  const int count = win::GetMenuItemCount(menu.get());
-  if (count <= 0) return false;
+  if (win::GetMenuItemCount(menu.get()) <= 0) return false;
 
-  TPopupMenu popup(nullptr);
+  // The handler's extended kinds take the menu messages while the menu is open.
+  void* object = nullptr;
+  const HeldMenu handler3(win::SUCCEEDED(handler->QueryInterface(win::IID_IContextMenu3, &object))
+                              ? static_cast<win::IContextMenu3*>(object)
+                              : nullptr);
+  object = nullptr;
+  const HeldMenu handler2(win::SUCCEEDED(handler->QueryInterface(win::IID_IContextMenu2, &object))
+                              ? static_cast<win::IContextMenu2*>(object)
+                              : nullptr);
   win::UINT chosen = 0;
-  for (int i = 0; i < count; ++i) {
-    auto* entry = new TMenuItem(&popup);
-    const win::UINT state = win::GetMenuState(menu.get(), win::UINT(i), win::MF_BYPOSITION);
-    if (state & win::MF_SEPARATOR) {
-      entry->SetCaption("-");
-    } else {
-      char text[win::MAX_PATH + 1] = {};
-      win::GetMenuStringA(menu.get(), win::UINT(i), text, sizeof text, win::MF_BYPOSITION);
-      entry->SetCaption(text);
-      entry->SetEnabled((state & (win::MF_GRAYED | win::MF_DISABLED)) == 0);
-      const win::UINT id = win::GetMenuItemID(menu.get(), i);
-      entry->OnClick = [&chosen, id](TObject*) { chosen = id; };
-    }
-    popup.Items().Add(entry);
+  {
+    struct OpenMenu {
+      TRzShellTree& tree;
+      win::IContextMenu* saved[3];
+      bool savedActive;
+      OpenMenu(TRzShellTree& t, win::IContextMenu* h, win::IContextMenu* h2, win::IContextMenu* h3)
+          : tree(t),
+            saved{t.menuHandler_, t.menuHandler2_, t.menuHandler3_},
+            savedActive(t.operationActive_) {
+        tree.menuHandler_ = h;
+        tree.menuHandler2_ = static_cast<win::IContextMenu2*>(h2);
+        tree.menuHandler3_ = static_cast<win::IContextMenu3*>(h3);
+        tree.operationActive_ = true;
+      }
+      ~OpenMenu() {
+        tree.menuHandler_ = saved[0];
+        tree.menuHandler2_ = static_cast<win::IContextMenu2*>(saved[1]);
+        tree.menuHandler3_ = static_cast<win::IContextMenu3*>(saved[2]);
+        tree.operationActive_ = savedActive;
+      }
+    } open(*this, handler.get(), handler2.get(), handler3.get());
+    chosen = win::UINT(win::TrackPopupMenu(menu.get(), win::TPM_RETURNCMD | win::TPM_RIGHTBUTTON,
+                                           screenPos.x, screenPos.y, 0, Handle(), nullptr));
   }
-
-  operationActive_ = true;
-  try {
-    popup.Popup(screenPos.x, screenPos.y);
-  } catch (...) {
-    operationActive_ = false;
-    throw;
-  }
-  operationActive_ = false;
 
   if (chosen == kFirstMenuCommand + win::kCmdRename) {
     StartRename(node);
@@ -359,6 +367,48 @@ bool TRzShellTree::ShowShellMenu(TTreeNode* node, win::POINT screenPos) {
   resyncOwed_ = false;
   Resync();
   return true;
+}
+
+bool TRzShellTree::ShellMenuMessage(win::UINT message, win::WPARAM wParam, win::LPARAM lParam,
+                                    win::LRESULT* result) {
+  if (menuHandler_ == nullptr) return false;
+  *result = 0;
+  switch (message) {
+    case win::WM_INITMENUPOPUP:
+    case win::WM_MEASUREITEM:
+    case win::WM_DRAWITEM:
+      if (menuHandler3_ != nullptr) {
+        menuHandler3_->HandleMenuMsg2(message, wParam, lParam, result);
+        return true;
+      }
+      if (menuHandler2_ != nullptr) {
+        menuHandler2_->HandleMenuMsg(message, wParam, lParam);
+        if (message != win::WM_INITMENUPOPUP) *result = win::TRUE;
+        return true;
+      }
+      return false;
+    case win::WM_MENUCHAR:  // only the newest kind can answer it
+      if (menuHandler3_ == nullptr) return false;
+      menuHandler3_->HandleMenuMsg2(message, wParam, lParam, result);
+      return true;
+    case win::WM_MENUSELECT: {
+      const win::WORD flags = win::HIWORD(wParam);
+      const win::UINT id = win::LOWORD(wParam);
+      char help[win::MAX_PATH + 1] = {};
+      const bool command = !(flags == 0xFFFF && lParam == 0) &&
+                           (flags & (win::MF_POPUP | win::MF_SEPARATOR)) == 0 &&
+                           id >= kFirstMenuCommand && id <= kLastMenuCommand;
+      if (!command ||
+          win::FAILED(menuHandler_->GetCommandString(id - kFirstMenuCommand, win::GCS_HELPTEXTA,
+                                                     nullptr, help, win::MAX_PATH)))
+        help[0] = 0;
+      popupHint_ = help;
+      if (OnPopupHint) OnPopupHint(this);
+      return true;
+    }
+    default:
+      return false;
+  }
 }
 
 bool TRzShellTree::ContextPopup(win::POINT screenPos) {

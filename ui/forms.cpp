@@ -13,6 +13,7 @@
 #include "ui/bridge.h"
 #include "ui/control_widget.h"
 #include "ui/guard.h"
+#include "ui/menus.h"
 #include "ui/strings.h"
 
 TApplication* Application = nullptr;
@@ -230,6 +231,7 @@ ApplicationSession::ApplicationSession(int& argc, char** argv) {
   QApplication::setPalette(ui::ClassicPalette());
   win::InstallQtUserHost();
   win::InstallQtClipboard();
+  ui::InstallMenuTrackHost();
   RegisterJpegFormats();
   screen_ = std::make_unique<TScreen>();
   Screen = screen_.get();
@@ -243,6 +245,7 @@ ApplicationSession::~ApplicationSession() {
   Application = nullptr;
   Screen = nullptr;
   screen_.reset();
+  ui::RemoveMenuTrackHost();
   win::RemoveQtClipboard();
   win::RemoveQtUserHost();
   // Windows destroyed by their own handlers wait for their events to end; these end now.

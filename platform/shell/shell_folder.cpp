@@ -415,8 +415,10 @@ const char* SpecialParsingName(BYTE tag) {
   }
 }
 
+}  // namespace
+
 // A volume under /media or /run/media is named by its mount folder, which is its label.
-std::string DriveLabel(const Location& drive) {
+std::string shell::DriveLabel(const Location& drive) {
   if (drive.host.starts_with("/media/") || drive.host.starts_with("/run/media/")) {
     const std::string base = drive.host.substr(drive.host.rfind('/') + 1);
     if (std::optional<std::string> label = AnsiFromHostName(base); label && !label->empty()) {
@@ -436,6 +438,8 @@ std::string DriveLabel(const Location& drive) {
       return Ansi(strings::kFixedDriveName);
   }
 }
+
+namespace {
 
 struct DisplayName {
   std::string ansi;

@@ -40,6 +40,8 @@ struct Location {
 Location DesktopLocation();
 HRESULT Descend(const Location& at, const Item& item, Location* out);
 HRESULT DescendList(Location at, LPCITEMIDLIST list, Location* out);
+// A drive's name without its letter: the volume's label, else its kind ("本地磁盘"), ANSI.
+std::string DriveLabel(const Location& drive);
 
 // What SetNameOf and GetUIObjectOf do for a folder at `parent` (shell_ops.cpp).
 HRESULT RenameItem(HWND owner, const Location& parent, const Item& item, LPCWSTR name,

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <gio/gio.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -297,6 +298,49 @@ DWORD CopyOrMoveInto(const std::string& source, const std::string& targetFolder,
   return code;
 }
 
+// --- The home trash ---------------------------------------------------------------------
+
+std::string HomeTrashFolder() {
+  // The folder g_file_trash uses for what lives on the home volume.
+  return JoinHost(g_get_user_data_dir(), "Trash");
+}
+
+int HomeTrashItemCount() {
+  std::error_code ec;
+  int count = 0;
+  for (fs::directory_iterator it(JoinHost(HomeTrashFolder(), "files"), ec), end; !ec && it != end;
+       it.increment(ec))
+    ++count;
+  return count;
+}
+
+DWORD EmptyHomeTrash(int* left) {
+  if (left != nullptr) *left = 0;
+  const std::string trash = HomeTrashFolder();
+  const std::string files = JoinHost(trash, "files");
+  const std::string info = JoinHost(trash, "info");
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (fs::directory_iterator it(files, ec), end; !ec && it != end; it.increment(ec))
+    names.push_back(it->path().filename().string());
+  DWORD first = ERROR_SUCCESS;
+  int failed = 0;
+  for (const std::string& name : names) {
+    const DWORD code = DeleteTree(JoinHost(files, name));
+    if (code != ERROR_SUCCESS && code != ERROR_FILE_NOT_FOUND) {
+      if (first == ERROR_SUCCESS) first = code;
+      ++failed;
+      continue;
+    }
+    // The information goes only with its item, so what stays can still be restored.
+    ::unlink(JoinHost(info, name + ".trashinfo").c_str());
+  }
+  // The cached sizes of trashed folders name items that are gone now.
+  if (failed == 0) ::unlink(JoinHost(trash, "directorysizes").c_str());
+  if (left != nullptr) *left = failed;
+  return first;
+}
+
 // --- File lists on the clipboard ------------------------------------------------------------
 
 UINT UriListFormat() {
@@ -461,19 +505,26 @@ namespace {
 
 struct Command {
   UINT offset;
-  const char* verb;
+  const char* verb;  // null for a command without one
   const char* text;  // UTF-8; null for a separator
+  const char* help;
+  bool popup = false;  // "发送到": a sub-menu filled when it opens
 };
 
-constexpr Command kSeparator{0, nullptr, nullptr};
-constexpr Command kOpen{kCmdOpen, "open", strings::kMenuOpen};
-constexpr Command kExplore{kCmdExplore, "explore", strings::kMenuExplore};
-constexpr Command kCut{kCmdCut, "cut", strings::kMenuCut};
-constexpr Command kCopy{kCmdCopy, "copy", strings::kMenuCopy};
-constexpr Command kPaste{kCmdPaste, "paste", strings::kMenuPaste};
-constexpr Command kDelete{kCmdDelete, "delete", strings::kMenuDelete};
-constexpr Command kRename{kCmdRename, "rename", strings::kMenuRename};
-constexpr Command kProperties{kCmdProperties, "properties", strings::kMenuProperties};
+constexpr UINT kNoCommand = 0xFFFF;
+constexpr Command kSeparator{0, nullptr, nullptr, nullptr};
+constexpr Command kOpen{kCmdOpen, "open", strings::kMenuOpen, strings::kHelpOpen};
+constexpr Command kExplore{kCmdExplore, "explore", strings::kMenuExplore, strings::kHelpExplore};
+constexpr Command kCut{kCmdCut, "cut", strings::kMenuCut, strings::kHelpCut};
+constexpr Command kCopy{kCmdCopy, "copy", strings::kMenuCopy, strings::kHelpCopy};
+constexpr Command kPaste{kCmdPaste, "paste", strings::kMenuPaste, strings::kHelpPaste};
+constexpr Command kDelete{kCmdDelete, "delete", strings::kMenuDelete, strings::kHelpDelete};
+constexpr Command kRename{kCmdRename, "rename", strings::kMenuRename, strings::kHelpRename};
+constexpr Command kProperties{kCmdProperties, "properties", strings::kMenuProperties,
+                              strings::kHelpProperties};
+constexpr Command kEmptyBin{kCmdEmptyRecycleBin, "emptyrecyclebin", strings::kMenuEmptyRecycleBin,
+                            strings::kHelpEmptyRecycleBin};
+constexpr Command kSendTo{kNoCommand, nullptr, strings::kMenuSendTo, nullptr, true};
 
 bool VerbEquals(const char* a, const char* b) {
   for (; *a != 0 && *b != 0; ++a, ++b)
@@ -483,7 +534,60 @@ bool VerbEquals(const char* a, const char* b) {
   return *a == *b;
 }
 
-class ItemMenu final : public IContextMenu {
+HRESULT CopyString(const std::string& text, char* buffer, UINT size) {
+  if (text.size() >= size) return HRESULT_FROM_WIN32(DWORD{122});  // ERROR_INSUFFICIENT_BUFFER
+  std::memcpy(buffer, text.c_str(), text.size() + 1);
+  return S_OK;
+}
+
+// A free name in `folder` for a shortcut to `name` (host names).
+std::optional<std::string> FreeShortcutName(const std::string& folder, const std::string& name) {
+  for (int n = 1; n < 1000; ++n) {
+    const std::string prefix =
+        n == 1 ? strings::kShortcutPrefix : Compose(strings::kShortcutNumberedPrefix, n);
+    if (!Exists(JoinHost(folder, prefix + name))) return prefix + name;
+  }
+  return std::nullopt;
+}
+
+struct Space {
+  std::uintmax_t total = 0;
+  std::uintmax_t free = 0;
+};
+
+std::optional<Space> SpaceOf(const std::string& host) {
+  struct statvfs vfs {};
+  if (statvfs(host.c_str(), &vfs) != 0) return std::nullopt;
+  Space s;
+  s.total = std::uintmax_t(vfs.f_blocks) * vfs.f_frsize;
+  s.free = std::uintmax_t(vfs.f_bavail) * vfs.f_frsize;
+  return s;
+}
+
+std::string DriveTypeName(UINT type) {
+  switch (type) {
+    case DRIVE_REMOVABLE:
+      return strings::kRemovableDriveName;
+    case DRIVE_CDROM:
+      return strings::kCdDriveName;
+    case DRIVE_REMOTE:
+      return strings::kRemoteDriveName;
+    case DRIVE_RAMDISK:
+      return strings::kRamDiskName;
+    default:
+      return strings::kFixedDriveName;
+  }
+}
+
+// "可移动磁盘 (E:)", UTF-8.
+std::string DriveCaption(const DriveMapping& drive) {
+  Location at;
+  at.host = drive.hostRoot;
+  at.driveType = drive.type;
+  return Utf8(DriveLabel(at)) + " (" + std::string{drive.letter, ':'} + ")";
+}
+
+class ItemMenu final : public IContextMenu3 {
  public:
   ItemMenu(Location parent, Item item, Location target)
       : parent_(std::move(parent)), item_(std::move(item)), target_(std::move(target)) {}
@@ -493,6 +597,21 @@ class ItemMenu final : public IContextMenu {
     if (left == 0) delete this;
     return left;
   }
+  HRESULT QueryInterface(const IID& iid, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    *object = nullptr;
+    if (iid == IID_IContextMenu) {
+      *object = static_cast<IContextMenu*>(this);
+    } else if (iid == IID_IContextMenu2) {
+      *object = static_cast<IContextMenu2*>(this);
+    } else if (iid == IID_IContextMenu3) {
+      *object = static_cast<IContextMenu3*>(this);
+    } else {
+      return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+  }
 
   HRESULT QueryContextMenu(HMENU menu, UINT position, UINT idFirst, UINT idLast,
                            UINT flags) override {
@@ -500,22 +619,38 @@ class ItemMenu final : public IContextMenu {
     UINT highest = 0;
     bool pendingSeparator = false;
     bool any = false;
+    idFirst_ = idFirst;
+    sendTo_ = nullptr;
     for (const Command& c : Commands(flags)) {
       if (c.text == nullptr) {
         pendingSeparator = any;
         continue;
       }
-      if (idFirst + c.offset > idLast) continue;
+      // The sub-menu's commands must all fit in the range.
+      const UINT last = c.popup ? UINT(kCmdLast) : c.offset;
+      if (idLast < idFirst || idLast - idFirst < last) continue;
       if (pendingSeparator) {
         InsertMenuA(menu, position++, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
         pendingSeparator = false;
       }
-      UINT state = MF_BYPOSITION | MF_STRING;
-      if (c.offset == kCmdOpen) state |= MF_DEFAULT;
-      if (c.offset == kCmdPaste && !ClipboardHasFiles()) state |= MF_GRAYED;
       const std::string text = Utf8ToAnsi(c.text).value_or(std::string());
-      InsertMenuA(menu, position++, state, idFirst + c.offset, text.c_str());
-      highest = std::max(highest, c.offset + 1);
+      if (c.popup) {
+        HMENU sub = CreatePopupMenu();
+        if (sub == nullptr || !InsertMenuA(menu, position, MF_BYPOSITION | MF_POPUP,
+                                           reinterpret_cast<UINT_PTR>(sub), text.c_str())) {
+          if (sub != nullptr) DestroyMenu(sub);
+          continue;
+        }
+        ++position;
+        sendTo_ = sub;
+      } else {
+        UINT state = MF_BYPOSITION | MF_STRING;
+        if (c.offset == kCmdOpen) state |= MF_DEFAULT;
+        if (c.offset == kCmdPaste && !ClipboardHasFiles()) state |= MF_GRAYED;
+        if (c.offset == kCmdEmptyRecycleBin && HomeTrashItemCount() == 0) state |= MF_GRAYED;
+        InsertMenuA(menu, position++, state, idFirst + c.offset, text.c_str());
+      }
+      highest = std::max(highest, last + 1);
       any = true;
     }
     return MAKE_HRESULT(0, 0, highest);
@@ -524,13 +659,15 @@ class ItemMenu final : public IContextMenu {
   HRESULT InvokeCommand(const CMINVOKECOMMANDINFO* info) override {
     if (info == nullptr || info->lpVerb == nullptr) return E_INVALIDARG;
     const auto raw = reinterpret_cast<std::uintptr_t>(info->lpVerb);
+    const HWND owner = (info->fMask & CMIC_MASK_FLAG_NO_UI) ? nullptr : info->hwnd;
+    if (raw < 0x10000 && raw >= kCmdSendToDesktop && raw <= kCmdLast && SendsTo())
+      return SendTo(owner, UINT(raw));
     std::optional<Command> chosen;
     for (const Command& c : Commands(CMF_CANRENAME)) {
-      if (c.text == nullptr) continue;
+      if (c.text == nullptr || c.verb == nullptr) continue;
       if (raw < 0x10000 ? raw == c.offset : VerbEquals(info->lpVerb, c.verb)) chosen = c;
     }
     if (!chosen) return E_INVALIDARG;
-    const HWND owner = (info->fMask & CMIC_MASK_FLAG_NO_UI) ? nullptr : info->hwnd;
     switch (chosen->offset) {
       case kCmdOpen:
       case kCmdExplore:
@@ -549,6 +686,8 @@ class ItemMenu final : public IContextMenu {
         return Delete(owner, (info->fMask & CMIC_MASK_SHIFT_DOWN) != 0);
       case kCmdProperties:
         return Properties(owner);
+      case kCmdEmptyRecycleBin:
+        return EmptyRecycleBin(owner);
       default:  // renaming happens in place, by the caller
         return E_NOTIMPL;
     }
@@ -556,24 +695,47 @@ class ItemMenu final : public IContextMenu {
 
   HRESULT GetCommandString(UINT_PTR offset, UINT type, UINT*, char* buffer, UINT size) override {
     if (buffer == nullptr || size == 0) return E_INVALIDARG;
-    if (type != GCS_VERBA) return E_NOTIMPL;
-    for (const Command& c : Commands(CMF_CANRENAME)) {
-      if (c.text == nullptr || c.offset != offset) continue;
-      const std::size_t n = std::strlen(c.verb);
-      if (n >= size) return HRESULT_FROM_WIN32(kErrorInsufficientBuffer);
-      std::memcpy(buffer, c.verb, n + 1);
-      return S_OK;
-    }
     buffer[0] = 0;
+    if (type != GCS_VERBA && type != GCS_HELPTEXTA) return E_NOTIMPL;
+    if (offset >= kCmdSendToDesktop && offset <= kCmdLast && SendsTo()) {
+      if (type == GCS_VERBA) return E_INVALIDARG;  // these have no verbs
+      std::string help;
+      if (offset == kCmdSendToDesktop) {
+        help = strings::kHelpSendToDesktop;
+      } else if (offset == kCmdSendToDocuments) {
+        help = strings::kHelpSendToDocuments;
+      } else {
+        const char letter = char('A' + (offset - kCmdSendToDrive));
+        help = Compose(strings::kHelpSendToDrive, (std::string{letter, ':'}).c_str());
+      }
+      return CopyString(Ansi(help.c_str()), buffer, size);
+    }
+    for (const Command& c : Commands(CMF_CANRENAME)) {
+      if (c.text == nullptr || c.verb == nullptr || c.offset != offset) continue;
+      return CopyString(type == GCS_VERBA ? std::string(c.verb) : Ansi(c.help), buffer, size);
+    }
     return E_INVALIDARG;
   }
 
- private:
-  static constexpr DWORD kErrorInsufficientBuffer = 122;
+  HRESULT HandleMenuMsg(UINT message, WPARAM wParam, LPARAM lParam) override {
+    return HandleMenuMsg2(message, wParam, lParam, nullptr);
+  }
 
+  HRESULT HandleMenuMsg2(UINT message, WPARAM wParam, LPARAM, LRESULT* result) override {
+    if (result != nullptr) *result = 0;
+    if (message != WM_INITMENUPOPUP) return S_FALSE;  // nothing of ours is drawn or keyed
+    const auto menu = reinterpret_cast<HMENU>(wParam);
+    if (menu == nullptr || menu != sendTo_ || !IsMenu(menu)) return S_FALSE;
+    FillSendTo(menu);
+    return S_OK;
+  }
+
+ private:
   ~ItemMenu() = default;
 
   bool FileSystemItem() const { return item_.kind == kKindFolder || item_.kind == kKindFile; }
+  bool Special(BYTE tag) const { return item_.kind == kKindSpecial && item_.tag == tag; }
+  bool SendsTo() const { return FileSystemItem() || Special(kDocuments); }
 
   std::vector<Command> Commands(UINT flags) const {
     std::vector<Command> out;
@@ -581,23 +743,42 @@ class ItemMenu final : public IContextMenu {
       const bool folder = item_.kind == kKindFolder;
       out = {kOpen};
       if (folder) out.push_back(kExplore);
-      out.insert(out.end(), {kSeparator, kCut, kCopy});
+      out.insert(out.end(), {kSeparator, kSendTo, kSeparator, kCut, kCopy});
       if (folder) out.push_back(kPaste);
       out.insert(out.end(), {kSeparator, kDelete});
       if (flags & CMF_CANRENAME) out.push_back(kRename);
       out.insert(out.end(), {kSeparator, kProperties});
-    } else if (item_.kind == kKindDrive ||
-               (item_.kind == kKindSpecial && item_.tag == kDocuments)) {
+    } else if (item_.kind == kKindDrive) {
       out = {kOpen, kExplore, kSeparator, kPaste, kSeparator, kProperties};
-    } else if (item_.kind == kKindSpecial && item_.tag == kRecycleBin) {
-      out = {kOpen, kExplore};
+    } else if (Special(kDocuments)) {
+      out = {kOpen, kExplore, kSeparator, kSendTo, kSeparator, kPaste, kSeparator, kProperties};
+    } else if (Special(kComputer)) {
+      out = {kOpen, kExplore, kSeparator, kProperties};
+    } else if (Special(kRecycleBin)) {
+      out = {kOpen, kExplore, kSeparator, kEmptyBin, kSeparator, kProperties};
+    } else if (item_.kind == kKindSpecial) {
+      out = {kOpen, kExplore};  // the network, the control panel
     }
-    return out;  // the computer, the network and the control panel have nothing here
+    return out;
   }
 
   std::string Shown() const {
-    if (item_.kind == kKindSpecial) return strings::kDocumentsName;
-    if (item_.kind == kKindDrive) return target_.winPath;
+    if (item_.kind == kKindSpecial) {
+      switch (item_.tag) {
+        case kDocuments:
+          return strings::kDocumentsName;
+        case kComputer:
+          return strings::kComputerName;
+        case kNetwork:
+          return strings::kNetworkName;
+        case kRecycleBin:
+          return strings::kRecycleBinName;
+        default:
+          return strings::kControlPanelName;
+      }
+    }
+    if (item_.kind == kKindDrive)
+      return Utf8(DriveLabel(target_)) + " (" + target_.winPath.substr(0, 2) + ")";
     return Utf8(item_.name);
   }
 
@@ -607,9 +788,16 @@ class ItemMenu final : public IContextMenu {
   }
 
   HRESULT Open(HWND owner) const {
-    const std::string target = item_.kind == kKindSpecial && item_.tag == kRecycleBin
-                                   ? std::string("trash:///")
-                                   : FileUriFromHost(target_.host);
+    std::string target;
+    if (Special(kRecycleBin)) {
+      target = "trash:///";
+    } else if (Special(kComputer)) {
+      target = "file:///";
+    } else if (target_.type == Location::kFileSystem) {
+      target = FileUriFromHost(target_.host);
+    } else {
+      return S_FALSE;  // the network and the control panel have nothing behind them here
+    }
     const auto result = reinterpret_cast<std::intptr_t>(
         ShellExecuteA(owner, "open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
     if (result > 32) return S_OK;
@@ -664,35 +852,137 @@ class ItemMenu final : public IContextMenu {
     return result;
   }
 
+  HRESULT Failed(HWND owner, DWORD code) const {
+    Tell(owner, Compose(strings::kOpenFailed, Shown().c_str(), ErrorText(code).c_str()),
+         strings::kOpenErrorCaption, MB_OK | MB_ICONERROR);
+    return HRESULT_FROM_WIN32(code);
+  }
+
   HRESULT Properties(HWND owner) const {
-    const std::string where =
-        Utf8(target_.driveRoot ? target_.winPath
-                               : (parent_.winPath.empty() ? target_.host : parent_.winPath));
-    std::string text;
-    struct stat st {};
-    if (stat(target_.host.c_str(), &st) != 0) {
-      const DWORD code = ErrorFromErrno(errno);
-      Tell(owner, Compose(strings::kOpenFailed, Shown().c_str(), ErrorText(code).c_str()),
-           strings::kOpenErrorCaption, MB_OK | MB_ICONERROR);
-      return HRESULT_FROM_WIN32(code);
+    const std::string caption = Compose(strings::kPropertiesCaption, Shown().c_str());
+    if (Special(kComputer)) return ComputerProperties(owner);
+    if (Special(kRecycleBin)) {
+      const std::string trash = HomeTrashFolder();
+      const Totals t = Measure(JoinHost(trash, "files"));
+      const std::string text = Compose(strings::kRecycleBinPropertiesText, trash.c_str(),
+                                       HomeTrashItemCount(), Grouped(t.bytes).c_str());
+      Tell(owner, text, caption, MB_OK | MB_ICONINFORMATION, true);
+      return S_OK;
     }
-    if (S_ISDIR(st.st_mode)) {
+    if (target_.type != Location::kFileSystem) return E_INVALIDARG;
+    struct stat st {};
+    if (stat(target_.host.c_str(), &st) != 0) return Failed(owner, ErrorFromErrno(errno));
+    std::string text;
+    if (item_.kind == kKindDrive) {
+      const std::optional<Space> space = SpaceOf(target_.host);
+      if (!space) return Failed(owner, ErrorFromErrno(errno));
+      text = Compose(strings::kDrivePropertiesText, Utf8(DriveLabel(target_)).c_str(),
+                     DriveTypeName(target_.driveType).c_str(),
+                     Grouped(space->total - space->free).c_str(), Grouped(space->free).c_str(),
+                     Grouped(space->total).c_str());
+    } else if (S_ISDIR(st.st_mode)) {
+      const std::string where = Utf8(parent_.winPath.empty() ? target_.host : parent_.winPath);
       const Totals t = Measure(target_.host);
       text = Compose(strings::kPropertiesText, where.c_str(), Grouped(t.bytes).c_str(), t.files,
                      t.folders);
     } else {
+      const std::string where = Utf8(parent_.winPath.empty() ? target_.host : parent_.winPath);
       text = Compose(strings::kPropertiesFileText, where.c_str(),
                      Grouped(std::uintmax_t(st.st_size)).c_str());
     }
-    Tell(owner, text, Compose(strings::kPropertiesCaption, Shown().c_str()),
-         MB_OK | MB_ICONINFORMATION, true);
+    Tell(owner, text, caption, MB_OK | MB_ICONINFORMATION, true);
     return S_OK;
+  }
+
+  static HRESULT ComputerProperties(HWND owner) {
+    char name[256] = {};
+    if (gethostname(name, sizeof name - 1) != 0) name[0] = 0;
+    std::string text = Compose(strings::kComputerPropertiesName, name);
+    for (const DriveMapping& drive : DriveTable()) {
+      const std::string caption = DriveCaption(drive);
+      const std::optional<Space> space = SpaceOf(drive.hostRoot);
+      text += "\n";
+      text += space ? Compose(strings::kComputerDriveLine, caption.c_str(),
+                              Grouped(space->free).c_str(), Grouped(space->total).c_str())
+                    : Compose(strings::kComputerDriveNotReady, caption.c_str());
+    }
+    Tell(owner, text, strings::kComputerPropertiesCaption, MB_OK | MB_ICONINFORMATION, true);
+    return S_OK;
+  }
+
+  HRESULT EmptyRecycleBin(HWND owner) const {
+    const int count = HomeTrashItemCount();
+    if (count == 0) return S_FALSE;
+    // Asked even without an owner, like deleting for good.
+    const std::string question = count == 1 ? std::string(strings::kEmptyRecycleBinOne)
+                                            : Compose(strings::kEmptyRecycleBinMany, count);
+    if (Tell(owner, question, strings::kEmptyRecycleBinCaption, MB_YESNO | MB_ICONQUESTION, true) !=
+        IDYES)
+      return HRESULT_FROM_WIN32(ERROR_CANCELLED);
+    int left = 0;
+    const DWORD code = EmptyHomeTrash(&left);
+    if (code == ERROR_SUCCESS) return S_OK;
+    Tell(owner, Compose(strings::kEmptyRecycleBinFailed, left, ErrorText(code).c_str()),
+         strings::kDeleteErrorCaption, MB_OK | MB_ICONERROR);
+    return HRESULT_FROM_WIN32(code);
+  }
+
+  // "发送到": the desktop's shortcut, the documents folder, each removable drive.
+  void FillSendTo(HMENU menu) const {
+    while (GetMenuItemCount(menu) > 0) DeleteMenu(menu, 0, MF_BYPOSITION);
+    const std::string shortcut = Ansi(strings::kSendToDesktop);
+    AppendMenuA(menu, MF_STRING, idFirst_ + kCmdSendToDesktop, shortcut.c_str());
+    if (!Special(kDocuments)) {
+      const std::string documents = Ansi(strings::kDocumentsName);
+      AppendMenuA(menu, MF_STRING, idFirst_ + kCmdSendToDocuments, documents.c_str());
+    }
+    for (const DriveMapping& drive : DriveTable()) {
+      if (drive.type != DRIVE_REMOVABLE || drive.letter < 'A' || drive.letter > 'Z') continue;
+      const std::string caption = Ansi(DriveCaption(drive).c_str());
+      AppendMenuA(menu, MF_STRING, idFirst_ + kCmdSendToDrive + UINT(drive.letter - 'A'),
+                  caption.c_str());
+    }
+  }
+
+  HRESULT SendTo(HWND owner, UINT offset) const {
+    const std::string name = Special(kDocuments) ? strings::kDocumentsName : BaseName(target_.host);
+    if (offset == kCmdSendToDesktop) {
+      const std::string desktop = DesktopHostFolder();
+      const std::optional<std::string> link = FreeShortcutName(desktop, name);
+      DWORD code = link ? ERROR_SUCCESS : ERROR_FILE_EXISTS;
+      if (link && symlink(target_.host.c_str(), JoinHost(desktop, *link).c_str()) != 0)
+        code = ErrorFromErrno(errno);
+      if (code == ERROR_SUCCESS) return S_OK;
+      Tell(owner, Compose(strings::kShortcutFailed, Shown().c_str(), ErrorText(code).c_str()),
+           strings::kShortcutErrorCaption, MB_OK | MB_ICONERROR);
+      return HRESULT_FROM_WIN32(code);
+    }
+    std::string folder;
+    DWORD code = ERROR_SUCCESS;
+    if (offset == kCmdSendToDocuments) {
+      folder = DocumentsHostFolder();
+    } else {
+      const char letter = char('A' + (offset - kCmdSendToDrive));
+      code = ERROR_PATH_NOT_FOUND;
+      for (const DriveMapping& drive : DriveTable()) {
+        if (drive.letter != letter || drive.type != DRIVE_REMOVABLE) continue;
+        folder = drive.hostRoot;
+        code = Exists(folder) ? ERROR_SUCCESS : ERROR_NOT_READY;
+      }
+    }
+    if (code == ERROR_SUCCESS) code = CopyOrMoveInto(target_.host, folder, false, nullptr);
+    if (code == ERROR_SUCCESS) return S_OK;
+    Tell(owner, Compose(strings::kCopyFailed, Shown().c_str(), ErrorText(code).c_str()),
+         strings::kCopyErrorCaption, MB_OK | MB_ICONERROR);
+    return HRESULT_FROM_WIN32(code);
   }
 
   std::atomic<ULONG> refs_{1};
   Location parent_;
   Item item_;
   Location target_;
+  UINT idFirst_ = 0;
+  HMENU sendTo_ = nullptr;  // in the menu last filled, which owns it
 };
 
 }  // namespace

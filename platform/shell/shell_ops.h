@@ -46,7 +46,20 @@ inline LPCSTR MakeIntVerb(UINT offset) {
   return reinterpret_cast<LPCSTR>(static_cast<std::uintptr_t>(offset & 0xFFFF));
 }
 
+inline constexpr IID IID_IContextMenu2{0x000214F4};
+inline constexpr IID IID_IContextMenu3{0xBCFCE0A0};
+
 struct IContextMenu : IUnknown {
+  // The same object as another of its interfaces (IID_IContextMenu2, IID_IContextMenu3), with
+  // a reference for the caller; E_NOINTERFACE (and null) when it has none of that kind.
+  virtual HRESULT QueryInterface(const IID& iid, void** object) {
+    if (object == nullptr) return E_POINTER;
+    *object = nullptr;
+    if (!(iid == IID_IContextMenu)) return E_NOINTERFACE;
+    AddRef();
+    *object = this;
+    return S_OK;
+  }
   // Fills `menu` from `position` with commands idFirst + offset (none past idLast); answers a
   // success code whose low 16 bits are the highest offset used + 1.
   virtual HRESULT QueryContextMenu(HMENU menu, UINT position, UINT idFirst, UINT idLast,
@@ -60,6 +73,23 @@ struct IContextMenu : IUnknown {
   ~IContextMenu() = default;
 };
 
+// A handler that fills or draws sub-menus itself: the menu's owner passes it the menu messages
+// it receives while the menu is open (WM_INITMENUPOPUP, WM_MEASUREITEM, WM_DRAWITEM; and
+// through HandleMenuMsg2, which can answer, WM_MENUCHAR). S_OK when the handler took it.
+struct IContextMenu2 : IContextMenu {
+  virtual HRESULT HandleMenuMsg(UINT message, WPARAM wParam, LPARAM lParam) = 0;
+
+ protected:
+  ~IContextMenu2() = default;
+};
+struct IContextMenu3 : IContextMenu2 {
+  // `result` (may be null) takes the message's answer.
+  virtual HRESULT HandleMenuMsg2(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) = 0;
+
+ protected:
+  ~IContextMenu3() = default;
+};
+
 // Command offsets of the menus this shell builds (the rename command is offset 18, as
 // callers that start renaming themselves expect).
 enum : UINT {
@@ -71,8 +101,21 @@ enum : UINT {
   kCmdCut = 24,
   kCmdCopy = 25,
   kCmdPaste = 26,
-  kCmdLast = kCmdPaste,
+  kCmdEmptyRecycleBin = 27,
+  // "发送到": the desktop, the documents folder, then one per drive letter (A: at
+  // kCmdSendToDrive).
+  kCmdSendToDesktop = 32,
+  kCmdSendToDocuments = 33,
+  kCmdSendToDrive = 34,
+  kCmdLast = kCmdSendToDrive + 25,
 };
+
+// Not a Windows call: the trash of the home volume (the freedesktop trash under the user's
+// data folder, where MoveToTrash puts what is on that volume). Emptying removes every item
+// and its information file; the count of items that could not be removed goes to `left`.
+std::string HomeTrashFolder();
+int HomeTrashItemCount();
+DWORD EmptyHomeTrash(int* left);
 
 // Not Windows calls.
 // Moves a file or folder (host path) to the freedesktop trash of its volume; ERROR_* code.

@@ -27,6 +27,23 @@ inline constexpr const char* kMenuPaste = "粘贴(&P)";
 inline constexpr const char* kMenuDelete = "删除(&D)";
 inline constexpr const char* kMenuRename = "重命名(&M)";
 inline constexpr const char* kMenuProperties = "属性(&R)";
+inline constexpr const char* kMenuSendTo = "发送到(&N)";
+inline constexpr const char* kMenuEmptyRecycleBin = "清空回收站(&B)";
+inline constexpr const char* kSendToDesktop = "桌面快捷方式";
+
+// What the status line says about the highlighted command.
+inline constexpr const char* kHelpOpen = "打开选定的项目。";
+inline constexpr const char* kHelpExplore = "用资源管理器浏览选定的文件夹。";
+inline constexpr const char* kHelpCut = "将选定的项目移动到剪贴板。";
+inline constexpr const char* kHelpCopy = "将选定的项目复制到剪贴板。";
+inline constexpr const char* kHelpPaste = "将剪贴板上的项目粘贴到选定的文件夹。";
+inline constexpr const char* kHelpDelete = "删除选定的项目。";
+inline constexpr const char* kHelpRename = "重命名选定的项目。";
+inline constexpr const char* kHelpProperties = "显示选定项目的属性。";
+inline constexpr const char* kHelpEmptyRecycleBin = "永久删除回收站中的所有项目。";
+inline constexpr const char* kHelpSendToDesktop = "在桌面上创建指向选定项目的快捷方式。";
+inline constexpr const char* kHelpSendToDocuments = "将选定的项目复制到“我的文档”。";
+inline constexpr const char* kHelpSendToDrive = "将选定的项目复制到 %s。";
 
 // Renaming.
 inline constexpr const char* kRenameErrorCaption = "重命名文件或文件夹时出错";
@@ -59,6 +76,23 @@ inline constexpr const char* kPropertiesCaption = "%s 属性";
 inline constexpr const char* kPropertiesText =
     "位置: %s\n大小: %s 字节\n包含: %d 个文件，%d 个文件夹";
 inline constexpr const char* kPropertiesFileText = "位置: %s\n大小: %s 字节";
+inline constexpr const char* kDrivePropertiesText =
+    "卷标: %s\n类型: %s\n已用空间: %s 字节\n可用空间: %s 字节\n容量: %s 字节";
+inline constexpr const char* kComputerPropertiesCaption = "系统属性";
+inline constexpr const char* kComputerPropertiesName = "计算机名: %s";
+inline constexpr const char* kComputerDriveLine = "%s: 可用 %s 字节，共 %s 字节";
+inline constexpr const char* kComputerDriveNotReady = "%s: 设备未就绪";
+inline constexpr const char* kRecycleBinPropertiesText = "位置: %s\n包含: %d 个项目\n大小: %s 字节";
+
+// Shortcuts and the recycle bin.
+inline constexpr const char* kShortcutPrefix = "快捷方式 到 ";
+inline constexpr const char* kShortcutNumberedPrefix = "快捷方式 (%d) 到 ";
+inline constexpr const char* kShortcutErrorCaption = "创建快捷方式时出错";
+inline constexpr const char* kShortcutFailed = "无法创建快捷方式 %s: %s";
+inline constexpr const char* kEmptyRecycleBinCaption = "确认删除多个文件";
+inline constexpr const char* kEmptyRecycleBinOne = "确实要永久删除回收站中的这 1 项吗？";
+inline constexpr const char* kEmptyRecycleBinMany = "确实要永久删除回收站中的这 %d 项吗？";
+inline constexpr const char* kEmptyRecycleBinFailed = "无法删除回收站中的 %d 项: %s";
 
 // The drop menu after a right drag.
 inline constexpr const char* kDropMenuMove = "移动到当前位置(&M)";

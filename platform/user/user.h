@@ -22,6 +22,19 @@ using LPARAM = std::intptr_t;
 using LRESULT = std::intptr_t;
 using UINT_PTR = std::uintptr_t;
 
+constexpr WORD LOWORD(std::uintptr_t value) {
+  return WORD(value & 0xFFFF);
+}
+constexpr WORD HIWORD(std::uintptr_t value) {
+  return WORD((value >> 16) & 0xFFFF);
+}
+constexpr WPARAM MAKEWPARAM(WORD low, WORD high) {
+  return WPARAM(low) | (WPARAM(high) << 16);
+}
+constexpr LPARAM MAKELPARAM(WORD low, WORD high) {
+  return LPARAM(DWORD(low) | (DWORD(high) << 16));
+}
+
 struct HCURSOR__;
 using HCURSOR = HCURSOR__*;
 

@@ -240,9 +240,10 @@ TEST_F(ShellTreeOpsTest, ContextMenuOfTheNodeUnderTheClickOrOfTheSelection) {
   ASSERT_EQ(menusShown, 1);
   EXPECT_TRUE(activeWhileOpen);
   EXPECT_FALSE(tree_->OperationActive());
-  EXPECT_EQ(captions, (std::vector<std::string>{
-                          A("打开(&O)"), A("资源管理器(&X)"), "-", A("剪切(&T)"), A("复制(&C)"),
-                          A("粘贴(&P)"), "-", A("删除(&D)"), A("重命名(&M)"), "-", A("属性(&R)")}));
+  EXPECT_EQ(captions,
+            (std::vector<std::string>{A("打开(&O)"), A("资源管理器(&X)"), "-", A("发送到(&N)"), "-",
+                                      A("剪切(&T)"), A("复制(&C)"), A("粘贴(&P)"), "-",
+                                      A("删除(&D)"), A("重命名(&M)"), "-", A("属性(&R)")}));
   EXPECT_TRUE(tree_->IsEditing());
   tree_->EndEditing(true);
   PumpUntil([this] { return !tree_->IsEditing(); });

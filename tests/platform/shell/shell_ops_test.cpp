@@ -174,73 +174,104 @@ TEST_F(ShellOpsTest, RenameRefusesWhatWindowsRefusesAndSaysWhy) {
   win::ILFree(item);
 }
 
-TEST_F(ShellOpsTest, MenusOfFoldersDrivesAndTheShellsItems) {
-  auto read = [](win::IContextMenu* menu, win::UINT flags) {
-    win::HMENU popup = win::CreatePopupMenu();
-    EXPECT_TRUE(win::SUCCEEDED(menu->QueryContextMenu(popup, 0, 1000, 32767, flags)));
-    std::vector<std::string> entries;
-    for (int i = 0; i < win::GetMenuItemCount(popup); ++i) {
-      char text[64] = {};
-      const win::UINT id = win::GetMenuItemID(popup, i);
-      if (id == win::UINT(-1)) {
-        entries.push_back("-");
-        continue;
-      }
-      win::GetMenuStringA(popup, win::UINT(i), text, sizeof text, win::MF_BYPOSITION);
+// Every entry as "id text verb", "-" for a separator, "> text" for a sub-menu.
+std::vector<std::string> MenuEntries(win::IContextMenu* menu, win::UINT flags) {
+  win::HMENU popup = win::CreatePopupMenu();
+  EXPECT_TRUE(win::SUCCEEDED(menu->QueryContextMenu(popup, 0, 1000, 32767, flags)));
+  std::vector<std::string> entries;
+  for (int i = 0; i < win::GetMenuItemCount(popup); ++i) {
+    char text[64] = {};
+    win::GetMenuStringA(popup, win::UINT(i), text, sizeof text, win::MF_BYPOSITION);
+    const win::UINT id = win::GetMenuItemID(popup, i);
+    if (win::GetSubMenu(popup, i) != nullptr) {
+      entries.push_back("> " + U(text));
+    } else if (id == win::UINT(-1)) {
+      entries.push_back("-");
+    } else {
       char verb[32] = {};
       menu->GetCommandString(id - 1000, win::GCS_VERBA, nullptr, verb, sizeof verb);
       entries.push_back(std::to_string(id) + " " + U(text) + " " + verb);
     }
-    win::DestroyMenu(popup);
-    return entries;
-  };
+  }
+  win::DestroyMenu(popup);
+  return entries;
+}
+
+TEST_F(ShellOpsTest, MenusOfFoldersDrivesAndTheShellsItems) {
+  const std::string open = "1000 打开(&O) open", explore = "1001 资源管理器(&X) explore",
+                    paste = "1026 粘贴(&P) paste", properties = "1019 属性(&R) properties";
   win::IContextMenu* folder = MenuOf("Photos");
-  EXPECT_EQ(read(folder, win::CMF_EXPLORE | win::CMF_CANRENAME),
-            (std::vector<std::string>{"1000 打开(&O) open", "1001 资源管理器(&X) explore", "-",
-                                      "1024 剪切(&T) cut", "1025 复制(&C) copy",
-                                      "1026 粘贴(&P) paste", "-", "1017 删除(&D) delete",
-                                      "1018 重命名(&M) rename", "-", "1019 属性(&R) properties"}));
-  // No rename without the flag, and a command past the last number is left out.
-  std::vector<std::string> plain = read(folder, win::CMF_EXPLORE);
+  EXPECT_EQ(MenuEntries(folder, win::CMF_EXPLORE | win::CMF_CANRENAME),
+            (std::vector<std::string>{open, explore, "-", "> 发送到(&N)", "-", "1024 剪切(&T) cut",
+                                      "1025 复制(&C) copy", paste, "-", "1017 删除(&D) delete",
+                                      "1018 重命名(&M) rename", "-", properties}));
+  // No rename without the flag; a range too short for the sub-menu's commands leaves it out.
+  std::vector<std::string> plain = MenuEntries(folder, win::CMF_EXPLORE);
   EXPECT_EQ(std::count(plain.begin(), plain.end(), "1018 重命名(&M) rename"), 0);
+  win::HMENU short_ = win::CreatePopupMenu();
+  EXPECT_EQ(folder->QueryContextMenu(short_, 0, 1000, 1030, win::CMF_EXPLORE), 27);
+  EXPECT_EQ(win::GetSubMenu(short_, 3), nullptr);
+  win::DestroyMenu(short_);
   folder->Release();
 
+  // The desktop's items and the computer's.
   win::IShellFolder* desktop = nullptr;
   ASSERT_EQ(win::SHGetDesktopFolder(&desktop), win::S_OK);
   win::IShellFolder* computer = nullptr;
   win::LPITEMIDLIST computerList = nullptr;
   ASSERT_EQ(win::SHGetSpecialFolderLocation(nullptr, win::CSIDL_DRIVES, &computerList), win::S_OK);
   ASSERT_EQ(desktop->BindToObject(computerList, nullptr, &computer), win::S_OK);
-  auto menuIn = [](win::IShellFolder* folder, win::LPCITEMIDLIST item) {
-    void* menu = nullptr;
-    EXPECT_EQ(folder->GetUIObjectOf(nullptr, 1, &item, win::IID_IContextMenu, nullptr, &menu),
-              win::S_OK);
-    return static_cast<win::IContextMenu*>(menu);
+  struct Case {
+    win::IShellFolder* folder;
+    const char* name;  // in-folder display name, UTF-8
+    std::vector<std::string> entries;
   };
-  win::IEnumIDList* items = nullptr;
-  ASSERT_EQ(computer->EnumObjects(nullptr, win::SHCONTF_FOLDERS, &items), win::S_OK);
-  win::LPITEMIDLIST drive = nullptr;
-  win::LPITEMIDLIST panel = nullptr;
-  items->Next(1, &drive, nullptr);
-  items->Next(1, &panel, nullptr);
-  items->Release();
-  win::IContextMenu* driveMenu = menuIn(computer, drive);
-  EXPECT_EQ(read(driveMenu, win::CMF_EXPLORE | win::CMF_CANRENAME),
-            (std::vector<std::string>{"1000 打开(&O) open", "1001 资源管理器(&X) explore", "-",
-                                      "1026 粘贴(&P) paste", "-", "1019 属性(&R) properties"}));
-  driveMenu->Release();
-  win::IContextMenu* panelMenu = menuIn(computer, panel);
-  EXPECT_TRUE(read(panelMenu, win::CMF_EXPLORE).empty());
-  panelMenu->Release();
-  void* none = nullptr;
-  win::LPCITEMIDLIST one = panel;
-  EXPECT_EQ(computer->GetUIObjectOf(nullptr, 1, &one, win::IID_IDropTarget, nullptr, &none),
-            win::E_NOINTERFACE);
-  EXPECT_EQ(none, nullptr);
-  win::ILFree(drive);
-  win::ILFree(panel);
-  win::ILFree(computerList);
+  const Case cases[] = {
+      {desktop, "我的文档", {open, explore, "-", "> 发送到(&N)", "-", paste, "-", properties}},
+      {desktop, "我的电脑", {open, explore, "-", properties}},
+      {desktop, "网上邻居", {open, explore}},
+      {desktop,
+       "回收站",
+       {open, explore, "-", "1027 清空回收站(&B) emptyrecyclebin", "-", properties}},
+      {computer, "本地磁盘 (C:)", {open, explore, "-", paste, "-", properties}},
+      {computer, "控制面板", {open, explore}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    win::IEnumIDList* items = nullptr;
+    ASSERT_EQ(c.folder->EnumObjects(nullptr, win::SHCONTF_FOLDERS, &items), win::S_OK);
+    win::LPITEMIDLIST item = nullptr;
+    win::LPITEMIDLIST found = nullptr;
+    while (found == nullptr && items->Next(1, &item, nullptr) == win::S_OK) {
+      win::STRRET name{};
+      name.uType = win::STRRET_CSTR;
+      c.folder->GetDisplayNameOf(item, win::SHGDN_INFOLDER, &name);
+      char text[win::MAX_PATH] = {};
+      win::StrRetToBufA(&name, item, text, sizeof text);
+      if (U(text) == c.name)
+        found = item;
+      else
+        win::ILFree(item);
+    }
+    items->Release();
+    ASSERT_NE(found, nullptr);
+    void* object = nullptr;
+    win::LPCITEMIDLIST one = found;
+    ASSERT_EQ(c.folder->GetUIObjectOf(nullptr, 1, &one, win::IID_IContextMenu, nullptr, &object),
+              win::S_OK);
+    auto* menu = static_cast<win::IContextMenu*>(object);
+    EXPECT_EQ(MenuEntries(menu, win::CMF_EXPLORE | win::CMF_CANRENAME), c.entries);
+    menu->Release();
+    if (c.folder == computer && c.entries.size() == 2) {  // the control panel takes no drops
+      void* none = nullptr;
+      EXPECT_EQ(computer->GetUIObjectOf(nullptr, 1, &one, win::IID_IDropTarget, nullptr, &none),
+                win::E_NOINTERFACE);
+      EXPECT_EQ(none, nullptr);
+    }
+    win::ILFree(found);
+  }
   computer->Release();
+  win::ILFree(computerList);
   desktop->Release();
 }
 
