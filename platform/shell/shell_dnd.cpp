@@ -91,6 +91,15 @@ std::optional<fs::path> Resolved(const std::string& host) {
   return name.empty() ? folder : folder / name;
 }
 
+// The folder a drop goes into, links and all resolved: a drop onto a link to a folder goes
+// into the folder.
+std::optional<fs::path> ResolvedFolder(const std::string& host) {
+  std::error_code ec;
+  fs::path folder = fs::weakly_canonical(host, ec);
+  if (ec) return std::nullopt;
+  return folder;
+}
+
 bool InsideOrSame(const fs::path& inner, const fs::path& outer) {
   auto in = inner.begin();
   for (auto out = outer.begin(); out != outer.end(); ++out, ++in) {
@@ -115,6 +124,42 @@ struct Source {
   std::string host;
   std::string winPath;  // empty when no drive covers it
 };
+
+// A drive's root ("C:\", or the folder a drive letter stands for): it can be linked to, but
+// neither moved nor copied whole into a folder.
+bool IsDriveRoot(const Source& s) {
+  if (s.winPath.size() == 3 && s.winPath[1] == ':' && s.winPath[2] == '\\') return true;
+  std::error_code ec;
+  for (const DriveMapping& d : DriveTable()) {
+    if (fs::equivalent(d.hostRoot, s.host, ec)) return true;
+  }
+  return false;
+}
+
+// The copy, move and link attributes every item of the object's list array has (the effect
+// bits are the attribute bits); all three when there is no list array or it cannot be read.
+DWORD ItemEffects(IDataObject* data) {
+  ShellIdList lists;
+  if (!lists.Read(data) || lists.Count() == 0) return kAllEffects;
+  std::vector<LPCITEMIDLIST> items;
+  for (std::size_t i = 0; i < lists.Count(); ++i) {
+    if (ILGetCount(lists.Item(i)) != 1) return kAllEffects;
+    items.push_back(lists.Item(i));
+  }
+  IShellFolder* folder = nullptr;
+  if (FAILED(SHGetDesktopFolder(&folder))) return kAllEffects;
+  if (!ILIsEmpty(lists.Folder())) {
+    IShellFolder* desktop = folder;
+    folder = nullptr;
+    const HRESULT hr = desktop->BindToObject(lists.Folder(), nullptr, &folder);
+    desktop->Release();
+    if (FAILED(hr)) return kAllEffects;
+  }
+  ULONG attributes = SFGAO_CANCOPY | SFGAO_CANMOVE | SFGAO_CANLINK;
+  const HRESULT hr = folder->GetAttributesOf(UINT(items.size()), items.data(), &attributes);
+  folder->Release();
+  return SUCCEEDED(hr) ? DWORD(attributes) & kAllEffects : kAllEffects;
+}
 
 // What a data object names as files: CF_HDROP's paths, else the list array's items that are
 // file-system items. nullopt when it names nothing, or anything that is no file here.
@@ -158,17 +203,18 @@ struct DropPlan {
   std::vector<Source> sources;  // empty: nothing usable
   bool trash = false;           // the trash takes things away whatever the keys
   bool sameDrive = false;
-  DWORD refused = DROPEFFECT_NONE;  // effects that make no sense here
+  DWORD capable = kAllEffects;      // what the sources let be done (a drive is only linked)
+  DWORD refused = DROPEFFECT_NONE;  // what makes no sense here
 
   DWORD Possible(DWORD allowed) const {
-    return sources.empty() ? DROPEFFECT_NONE : allowed & kAllEffects & ~refused;
+    return sources.empty() ? DROPEFFECT_NONE : allowed & capable & ~refused;
   }
-  // The effect the keys ask for; none when it is refused rather than another one, so a
-  // careless drag never does what the user did not ask for.
+  // The effect the keys ask for among what the sources allow; none when that is refused
+  // here rather than another one, so a careless drag never does what was not asked for.
   DWORD Effect(DWORD keyState, DWORD allowed) const {
     if (sources.empty()) return DROPEFFECT_NONE;
-    if (trash) return allowed & DROPEFFECT_MOVE;
-    return DropEffectFromKeys(keyState, allowed, sameDrive) & ~refused;
+    if (trash) return allowed & capable & DROPEFFECT_MOVE;
+    return DropEffectFromKeys(keyState, allowed & capable, sameDrive) & ~refused;
   }
 };
 
@@ -177,14 +223,18 @@ DropPlan PlanDrop(IDataObject* data, const DropFolder& target) {
   std::optional<std::vector<Source>> sources = DroppedFiles(data);
   if (!sources) return plan;
   plan.sources = std::move(*sources);
+  plan.capable = ItemEffects(data);
+  for (const Source& s : plan.sources) {
+    if (IsDriveRoot(s)) plan.capable &= DROPEFFECT_LINK;
+  }
   if (target.trash) {
     plan.trash = true;
-    plan.refused = DROPEFFECT_COPY | DROPEFFECT_LINK;
+    plan.capable &= DROPEFFECT_MOVE;
     return plan;
   }
   const char letter = DriveLetter(target.where.winPath);
   plan.sameDrive = letter != 0;
-  const std::optional<fs::path> folder = Resolved(target.where.host);
+  const std::optional<fs::path> folder = ResolvedFolder(target.where.host);
   bool allThere = true;
   for (const Source& s : plan.sources) {
     if (DriveLetter(s.winPath) != letter) plan.sameDrive = false;
@@ -200,24 +250,47 @@ DropPlan PlanDrop(IDataObject* data, const DropFolder& target) {
     }
     if (source->parent_path() != *folder) allThere = false;
   }
-  if (allThere) plan.refused = DROPEFFECT_MOVE;  // moving them where they are
+  if (allThere) plan.refused |= DROPEFFECT_MOVE;  // moving them where they are
   return plan;
 }
 
+// What a shortcut is named after (a host name): the file's name, or for a drive its caption
+// without the colon names cannot hold ("本地磁盘 (C)").
+std::string LinkName(const Source& s) {
+  const char letter = DriveLetter(s.winPath);
+  if (letter == 0 || !IsDriveRoot(s)) return BaseName(s.host);
+  std::string caption;
+  IShellFolder* desktop = nullptr;
+  LPITEMIDLIST drive = ILCreateFromPathA(std::string{letter, ':', '\\'}.c_str());
+  if (drive != nullptr && SUCCEEDED(SHGetDesktopFolder(&desktop))) {
+    STRRET name{};
+    name.uType = STRRET_CSTR;
+    char ansi[MAX_PATH];
+    if (SUCCEEDED(desktop->GetDisplayNameOf(drive, SHGDN_NORMAL, &name)) &&
+        SUCCEEDED(StrRetToBufA(&name, drive, ansi, sizeof ansi))) {
+      caption = AnsiToUtf8(ansi).value_or(std::string());
+    }
+    desktop->Release();
+  }
+  ILFree(drive);
+  std::erase(caption, ':');
+  return caption.empty() ? std::string(1, letter) : caption;
+}
+
 // A symbolic link in `folder` to `source`, named "快捷方式 到 name" (numbered when taken).
-DWORD LinkInto(const std::string& source, const std::string& folder) {
+DWORD LinkInto(const Source& source, const std::string& folder) {
   struct stat st {};
-  if (lstat(source.c_str(), &st) != 0) return ErrorFromErrno(errno);
+  if (lstat(source.host.c_str(), &st) != 0) return ErrorFromErrno(errno);
   struct stat target {};
   if (stat(folder.c_str(), &target) != 0) return ErrorFromErrno(errno);
   if (!S_ISDIR(target.st_mode)) return ERROR_DIRECTORY;
-  std::string name = BaseName(source);
-  if (name.empty()) name = "root";  // the host's root has no name of its own
+  const std::string name = LinkName(source);
   for (int n = 1; n < 1000; ++n) {
     const std::string candidate =
         (n == 1 ? std::string(strings::kLinkPrefix) : Compose(strings::kLinkNumberedPrefix, n)) +
         name;
-    if (symlink(source.c_str(), JoinHost(folder, candidate).c_str()) == 0) return ERROR_SUCCESS;
+    if (symlink(source.host.c_str(), JoinHost(folder, candidate).c_str()) == 0)
+      return ERROR_SUCCESS;
     if (errno != EEXIST) return ErrorFromErrno(errno);
   }
   return ERROR_FILE_EXISTS;
@@ -330,7 +403,7 @@ class DropHandler final : public IDropTarget {
         text = strings::kDeleteFailed;
         caption = strings::kDeleteErrorCaption;
       } else if (chosen == DROPEFFECT_LINK) {
-        code = LinkInto(s.host, target_.where.host);
+        code = LinkInto(s, target_.where.host);
         text = strings::kLinkFailed;
         caption = strings::kLinkErrorCaption;
       } else {

@@ -451,6 +451,56 @@ TEST_F(ShellDropTest, DropsThatCannotBeAreRefusedAndLeaveEverythingAsItWas) {
   EXPECT_TRUE(boxes.empty());
 }
 
+TEST_F(ShellDropTest, DrivesAndTheShellsFoldersAreOnlyLinked) {
+  win::IShellFolder* desktop = Folder("");
+  win::LPITEMIDLIST computerList = nullptr;
+  ASSERT_EQ(win::SHGetSpecialFolderLocation(nullptr, win::CSIDL_DRIVES, &computerList), win::S_OK);
+  win::IShellFolder* computer = nullptr;
+  ASSERT_EQ(desktop->BindToObject(computerList, nullptr, &computer), win::S_OK);
+  win::LPITEMIDLIST documents = nullptr;
+  ASSERT_EQ(win::SHGetSpecialFolderLocation(nullptr, win::CSIDL_PERSONAL, &documents), win::S_OK);
+  win::LPITEMIDLIST driveD = Child(computer, "D:\\");
+  auto objectOf = [](win::IShellFolder* folder, win::LPCITEMIDLIST item) {
+    void* data = nullptr;
+    EXPECT_EQ(folder->GetUIObjectOf(nullptr, 1, &item, win::IID_IDataObject, nullptr, &data),
+              win::S_OK);
+    return static_cast<win::IDataObject*>(data);
+  };
+  const struct {
+    const char* why;
+    win::IDataObject* data;
+  } sources[] = {
+      {"the drive from 我的电脑", objectOf(computer, driveD)},
+      {"我的文档 from the desktop", objectOf(desktop, documents)},
+      {"the drive's path from another program", FilesOf({"D:\\"})},
+  };
+  win::IDropTarget* target = HandlerOf("C:\\", "Target");
+  for (const auto& s : sources) {
+    SCOPED_TRACE(s.why);
+    for (const DWORD keys : {win::MK_SHIFT, win::MK_CONTROL}) {
+      DWORD effect = kAll;
+      EXPECT_EQ(target->DragEnter(s.data, keys, {}, &effect), win::S_OK);
+      EXPECT_EQ(effect, win::DROPEFFECT_NONE) << "keys " << keys;
+    }
+    EXPECT_EQ(Drag(target, s.data, 0).dropped, win::DROPEFFECT_LINK);
+    s.data->Release();
+  }
+  target->Release();
+  // A drive's shortcut is named after its caption, less the colon.
+  EXPECT_EQ(fs::read_symlink(scratch.HostOf("c/Target/快捷方式 到 本地磁盘 (D)")),
+            fs::path(scratch.HostOf("d")));
+  EXPECT_EQ(fs::read_symlink(scratch.HostOf("c/Target/快捷方式 (2) 到 本地磁盘 (D)")),
+            fs::path(scratch.HostOf("d")));
+  EXPECT_EQ(fs::read_symlink(scratch.HostOf("c/Target/快捷方式 到 home")),
+            fs::path(scratch.HostOf("c/home")));
+  EXPECT_TRUE(scratch.Exists("d/Far/f.txt"));
+  win::ILFree(driveD);
+  win::ILFree(documents);
+  win::ILFree(computerList);
+  computer->Release();
+  desktop->Release();
+}
+
 TEST_F(ShellDropTest, RightDragAsksWhatToDoWithTheAllowedEntriesAndTheDefault) {
   const MenuEntry cancel{"取消", 0x100, false, false};
   const MenuEntry separator{"-", win::UINT(-1), false, false};
