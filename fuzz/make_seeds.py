@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Writes the small seed files of the icon and metafile fuzz targets (fuzz/corpus/icon/ and
-fuzz/corpus/metafile/): each form the readers know, kept tiny so the fuzzer mutates them fast.
+"""Writes the small seed files of the icon, metafile and list array fuzz targets
+(fuzz/corpus/icon/, fuzz/corpus/metafile/, fuzz/corpus/cida/): each form the readers know, kept
+tiny so the fuzzer mutates them fast.
 Run from anywhere; it replaces the files it makes and leaves others alone."""
 import os
 import struct
@@ -141,6 +142,43 @@ def metafiles():
           placeable((0, 0, 96, 96), 96, wmf_body(records=struct.pack("<IHH", 4, 0x0102, 1))))
 
 
+# --- Shell list arrays ---------------------------------------------------------------------------
+
+def item(kind, payload):
+    """One item of an item identifier list: its 16-bit size, the kind byte, the payload."""
+    return struct.pack("<HB", 3 + len(payload), kind) + payload
+
+
+def id_list(*items):
+    return b"".join(items) + b"\0\0"
+
+
+def cida(folder, items):
+    """The list array: count, count + 1 offsets, then the folder's list and the items' lists."""
+    lists = [folder] + items
+    offset = 4 * (len(lists) + 1)
+    offsets = []
+    for lst in lists:
+        offsets.append(offset)
+        offset += len(lst)
+    return struct.pack("<%dI" % (len(lists) + 1), len(items), *offsets) + b"".join(lists)
+
+
+def cidas():
+    computer = item(0x1F, b"\x02")
+    drive_c = item(0x2F, b"C:\\\0")
+    folder = lambda name: item(0x31, name + b"\0")
+    write("cida", "two_folders_of_c.cida",
+          cida(id_list(computer, drive_c), [id_list(folder(b"Photos")), id_list(folder(b"Other"))]))
+    write("cida", "computer_on_desktop.cida", cida(id_list(), [id_list(computer)]))
+    write("cida", "no_items.cida", cida(id_list(computer), []))
+    # Two levels in one relative list, and a file in code page 936 (照片.jpg).
+    write("cida", "nested_and_chinese.cida",
+          cida(id_list(computer, drive_c),
+               [id_list(folder(b"a"), folder(b"b")), id_list(item(0x32, "照片.jpg".encode("gb18030") + b"\0"))]))
+
+
 if __name__ == "__main__":
     icons()
     metafiles()
+    cidas()

@@ -475,13 +475,17 @@ bool ShellIdList::Read(const void* data, std::size_t size) {
   const std::size_t slots = size / sizeof(UINT);
   const UINT count = ReadUint(bytes);
   if (slots < 2 || count > slots - 2) return false;
+  // The lists of a true block lie side by side in it, so together they fit; offsets that
+  // point many times at one long list would otherwise have it copied (and walked) each time.
+  std::size_t total = 0;
   std::vector<std::string> lists;
   lists.reserve(std::size_t(count) + 1);
   for (std::size_t i = 0; i <= count; ++i) {
     const UINT offset = ReadUint(bytes + sizeof(UINT) * (i + 1));
     if (offset >= size) return false;
     const std::optional<std::size_t> length = ListBytes(bytes, size, offset);
-    if (!length) return false;
+    if (!length || *length > size - total) return false;
+    total += *length;
     lists.emplace_back(reinterpret_cast<const char*>(bytes + offset), *length);
   }
   folder_ = std::move(lists.front());

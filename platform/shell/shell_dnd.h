@@ -38,7 +38,8 @@ HGLOBAL CreateShellIdListData(LPCITEMIDLIST folder, const std::vector<LPCITEMIDL
 class ShellIdList {
  public:
   // Reads a block; false (and empty) when it is not a whole list array: too short for its
-  // count and offsets, an offset outside the block, or a list that runs past the block's end.
+  // count and offsets, an offset outside the block, a list that runs past the block's end,
+  // or lists that together are longer than the block (as only overlapping ones can be).
   bool Read(const void* data, std::size_t size);
   // Reads the object's CFSTR_SHELLIDLIST data.
   bool Read(IDataObject* data);

@@ -268,6 +268,14 @@ TEST_F(ShellDropTest, DataObjectOffersTheListArrayThenTheFilesAndReadsBackWithin
          b[folderAt + 1] = 0;
        }},
       {"an item longer than the block", [&](std::string& b) { b[folderAt + 1] = char(0x7F); }},
+      {"ten offsets at one list",
+       [&](std::string& b) {
+         const std::string list = b.substr(folderAt, 13);  // the folder's list, of C: itself
+         b.assign(4 * 12, '\0');
+         putUint(b, 0, 10);
+         for (std::size_t i = 1; i <= 11; ++i) putUint(b, 4 * i, 4 * 12);
+         b += list;
+       }},
   };
   for (const auto& f : forged) {
     std::string bytes = good;
