@@ -650,9 +650,18 @@ void TTreeView::EndEditing(bool cancel) {
     editor->clearFocus();
 }
 
+void TTreeView::SetDragReporting(bool value) {
+  dragReporting_ = value;
+  if (!value) dragNode_ = nullptr;
+}
+
 void TTreeView::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
   TWinControl::MouseDown(button, shift, x, y);
-  dragNode_ = HitTest({x, y}) == THitTest::htOnButton ? nullptr : NodeAt({x, y});
+  // Drags start with the left or the right button only, and not from an expand button.
+  const bool dragButton = button == TMouseButton::mbLeft || button == TMouseButton::mbRight;
+  dragNode_ = !dragReporting_ || !dragButton || HitTest({x, y}) == THitTest::htOnButton
+                  ? nullptr
+                  : NodeAt({x, y});
   dragButton_ = button;
   dragStart_ = {x, y};
 }

@@ -134,6 +134,10 @@ class TTreeView : public TWinControl {
   // Captions cut off by the width show in a tool tip.
   bool ToolTips() const { return toolTips_; }
   void SetToolTips(bool value) { toolTips_ = value; }
+  // Whether a press of the left or right button on a node followed by a move past the drag
+  // distance is reported through OnBeginDrag (on by default).
+  bool DragReporting() const { return dragReporting_; }
+  void SetDragReporting(bool value);
   void SetImages(TImageSource source);
 
   // Where a client position falls.
@@ -195,6 +199,7 @@ class TTreeView : public TWinControl {
   bool hideSelection_ = true;
   bool readOnly_ = false;
   bool toolTips_ = true;
+  bool dragReporting_ = true;
   int fromCode_ = 0;
   TTreeNode* dropTarget_ = nullptr;
   TTreeNode* dragNode_ = nullptr;
