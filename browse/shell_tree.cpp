@@ -13,6 +13,7 @@
 
 #include "browse/change_handler.h"
 #include "browse/child_match.h"
+#include "browse/hourglass.h"
 #include "platform/shell/image_list.h"
 #include "runtime/exceptions.h"
 #include "ui/forms.h"
@@ -65,24 +66,6 @@ QPixmap ComposeIcon(win::HIMAGELIST list, int index, int overlay, bool cut) {
   std::memcpy(image.bits(), pixels.data(), 256 * 4);
   return QPixmap::fromImage(image);
 }
-
-// The hourglass over every window for the life of the scope.
-class Hourglass {
- public:
-  Hourglass() {
-    if (Screen == nullptr) return;
-    saved_ = Screen->Cursor();
-    Screen->SetCursor(crHourGlass);
-  }
-  ~Hourglass() {
-    if (Screen != nullptr) Screen->SetCursor(saved_);
-  }
-  Hourglass(const Hourglass&) = delete;
-  Hourglass& operator=(const Hourglass&) = delete;
-
- private:
-  TCursor saved_ = crDefault;
-};
 
 // Raises a counter for the life of the scope.
 class Raised {
@@ -232,6 +215,7 @@ TRzShellTree::TRzShellTree(TComponent* owner) : TTreeView(owner) {
                            db->RelativeList());
   };
   OnDeletion = [this](TObject*, TTreeNode* node) {
+    if (node == draggedNode_) draggedNode_ = nullptr;  // a drop onto the tree moved it away
     if (DataOf(node) == nullptr) return;
     if (OnDeleteItem) OnDeleteItem(this, node);
     delete DataOf(node);
@@ -250,8 +234,10 @@ TRzShellTree::TRzShellTree(TComponent* owner) : TTreeView(owner) {
   SetImages([images](int index, int overlay, bool cut) {
     return ComposeIcon(images, index, overlay, cut);
   });
+  OnBeginDrag = [this](TObject*, TTreeNode* node, TMouseButton button) { DragNode(node, button); };
   selectedFolder_.Clear();
   RegisterWithDeviceHandler();
+  ApplyDragOptions();
 }
 
 TRzShellTree::~TRzShellTree() {
@@ -259,6 +245,7 @@ TRzShellTree::~TRzShellTree() {
   // Before the window goes, so the worker never posts to a dead window.
   StopWatching();
   if (HandleAllocated()) win::KillTimer(Handle(), kPendingActionTimer);
+  ShutDownDragDrop();
   DeleteAllNodes();
 }
 
@@ -277,6 +264,7 @@ void TRzShellTree::HandleCreated() {
   TTreeView::HandleCreated();
   InstallFrame();
   new FocusWatcher(Widget(), *this);
+  ApplyDragOptions();  // the window becomes a drop target (stoOleDrop)
   // A window made after loading fills itself once it runs (nodes made meanwhile satisfy it).
   if (!Loading() && HasOption(TRzShellTreeOption::stoAutoFill) && Count() == 0)
     win::PostMessage(Handle(), kShellTreeFillRequest, 0, 0);
@@ -299,6 +287,10 @@ win::LRESULT TRzShellTree::WndProc(win::UINT message, win::WPARAM wParam, win::L
       if (Count() == 0) Refill();
       return 0;
     case win::WM_TIMER:
+      if (wParam == kShellTreeDragTimer) {
+        DragTimerTick();
+        return 0;
+      }
       if (wParam != kPendingActionTimer) break;
       RunPendingAction();
       return 0;

@@ -10,11 +10,13 @@
 #include "browse/shell_locator.h"
 #include "platform/shell/shell_folder.h"
 #include "platform/shell/shell_ops.h"
+#include "platform/user/ole.h"
 #include "ui/tree_view.h"
 #include "widgets/frame_paint.h"
 
 class TRzShellTree;
 class TChangeHandlerThread;
+class TRzShellTreeDropTarget;
 
 // Options stored as a 16-bit mask, bit numbers as the enumerator values.
 enum class TRzShellTreeOption : std::uint8_t {
@@ -38,6 +40,9 @@ constexpr TRzShellTreeOptions kDefaultShellTreeOptions = 955;
 // Messages the tree's window handles for itself.
 constexpr win::UINT kShellTreeChangeSignal = win::WM_USER + 101;  // wParam: the watch slot
 constexpr win::UINT kShellTreeFillRequest = win::WM_USER + 103;
+// The window timer that goes on auto-scrolling and auto-expanding while a drag stands still
+// over the tree (PendingActionTimer is 1).
+constexpr win::UINT_PTR kShellTreeDragTimer = 2;
 
 // What PendingActionTimer does when it fires.
 enum class TRzPendingAction : std::uint8_t { paNone, paPublishSelection, paResync };
@@ -179,6 +184,17 @@ class TRzShellTree : public TTreeView {
   AnsiString EditingText(TTreeNode* node) override;
   void EditingEnded() override;
 
+  // Drag and drop (shell_tree_dnd.cpp).
+  // The node being dragged out of the tree, null when no drag started here.
+  TTreeNode* DraggedNode() const { return draggedNode_; }
+  // Drags a shell node other than the root out as a shell item (stoOleDrag) through
+  // DoDragDrop; `button` is the one that started it. False when no drag could start.
+  bool DragNode(TTreeNode* node, TMouseButton button);
+  // The milliseconds the drop side times auto-scrolling and hovering with (GetTickCount
+  // unless given; an empty source restores it).
+  using TTickSource = std::function<win::DWORD()>;
+  void SetTickSource(TTickSource source);
+
   // PendingActionTimer: one shot, restarted (with the new action) when armed again.
   void ArmPendingAction(TRzPendingAction action, win::UINT milliseconds);
   TRzPendingAction PendingAction() const { return pendingAction_; }
@@ -244,6 +260,32 @@ class TRzShellTree : public TTreeView {
   bool ShellMenuMessage(win::UINT message, win::WPARAM wParam, win::LPARAM lParam,
                         win::LRESULT* result);
 
+  // Drag and drop (shell_tree_dnd.cpp). The window's drop target follows stoOleDrop.
+  friend class TRzShellTreeDropTarget;
+  void ApplyDragOptions();
+  void RegisterDropTarget();
+  void RevokeDropTarget();
+  // Revokes and detaches the drop target for good (the tree goes).
+  void ShutDownDragDrop();
+  // The node's shell drop handler (a reference for the caller): from its parent's folder, the
+  // desktop's own for the root.
+  win::HRESULT DropHandlerOf(TTreeNode* node, win::IDropTarget** handler);
+  // The effect the node's handler would take: its enter (and, with `over`, over) then leave.
+  win::DWORD AskDropHandler(TTreeNode* node, win::DWORD keyState, win::POINTL pt,
+                            win::DWORD allowed, bool over);
+  win::HRESULT DropEnter(win::IDataObject* data, win::DWORD keyState, win::POINTL pt,
+                         win::DWORD* effect);
+  win::HRESULT DropOver(win::DWORD keyState, win::POINTL pt, win::DWORD* effect);
+  win::HRESULT DropLeave();
+  win::HRESULT DropDrop(win::IDataObject* data, win::DWORD keyState, win::POINTL pt,
+                        win::DWORD* effect);
+  void EndDropVisit();
+  void DragTimerTick();
+  // True when the view scrolled (client position, now).
+  bool AutoScroll(win::POINT p, win::DWORD now);
+  void AutoExpand(win::POINT p, win::DWORD now);
+  win::DWORD Now() const;
+
   TRzShellTreeOptions options_ = kDefaultShellTreeOptions;
   TFrameSettings frame_;
   TRzShellLocator baseFolder_;
@@ -263,6 +305,17 @@ class TRzShellTree : public TTreeView {
   AnsiString popupHint_;
   TRzPendingAction pendingAction_ = TRzPendingAction::paNone;
   int wheelRest_ = 0;  // wheel delta short of a notch
+
+  // Drag and drop state.
+  TRzShellTreeDropTarget* dropTarget_ = nullptr;  // ours, registered while stoOleDrop
+  TTreeNode* draggedNode_ = nullptr;
+  win::IDataObject* dropData_ = nullptr;  // the drag over the tree, from enter to leave or drop
+  win::DWORD dropKeyState_ = 0;           // the keys and buttons at enter
+  win::POINT lastDropPoint_{0, 0};        // client position of the last enter or over
+  win::POINT hoverPoint_{0, 0};           // where the hover time started
+  win::DWORD hoverTime_ = 0;
+  win::DWORD lastScrollTime_ = 0;
+  TTickSource tickSource_;
 };
 
 // In-folder display name of a relative list ("" when the shell gives none).

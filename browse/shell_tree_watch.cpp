@@ -38,6 +38,7 @@ void TRzShellTree::SetOptions(TRzShellTreeOptions value) {
   if (value == options_) return;
   const bool wasWatching = HasOption(TRzShellTreeOption::stoDynamicRefresh);
   options_ = value;
+  ApplyDragOptions();
   const bool watching = HasOption(TRzShellTreeOption::stoDynamicRefresh);
   if (watching && !wasWatching) {
     StartWatching();
