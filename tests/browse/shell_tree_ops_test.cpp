@@ -274,4 +274,71 @@ TEST_F(ShellTreeOpsTest, ContextMenuOfTheNodeUnderTheClickOrOfTheSelection) {
   EXPECT_TRUE(scratch.Exists("c/Other"));
 }
 
+// 发送到 through the tree's menu: it fills when it opens (the handler gets WM_INITMENUPOPUP
+// through the tree), each target copies or links, and the hints follow the highlight.
+TEST_F(ShellTreeOpsTest, SendToFillsWhenItOpensAndEachTargetCopiesOrLinks) {
+  fs::create_directories(scratch.HostOf("usb"));
+  win::SetDriveTable({{'C', scratch.HostOf("c"), win::DRIVE_FIXED},
+                      {'E', scratch.HostOf("usb"), win::DRIVE_REMOVABLE},
+                      {'F', scratch.HostOf("gone"), win::DRIVE_REMOVABLE}});
+  std::vector<std::string> hints;
+  tree_->OnPopupHint = [&](TObject*) { hints.push_back(tree_->PopupHint()); };
+  std::vector<std::string> targets;
+  std::string target;  // the sub-menu entry to choose
+  TPopupMenu::SetPresenter([&](TPopupMenu& menu, int, int) -> TMenuItem* {
+    TMenuItem* sendTo = nullptr;
+    for (int i = 0; i < menu.Items().Count(); ++i) {
+      TMenuItem* item = menu.Items().Items(i);
+      if (item->Caption() == A("复制(&C)")) item->Highlight();
+      if (item->Caption() == A("发送到(&N)")) sendTo = item;
+    }
+    EXPECT_NE(sendTo, nullptr);
+    if (sendTo == nullptr) return nullptr;
+    sendTo->Highlight();
+    sendTo->Opening();
+    targets.clear();
+    TMenuItem* pick = nullptr;
+    for (int i = 0; i < sendTo->Count(); ++i) {
+      targets.push_back(sendTo->Items(i)->Caption());
+      if (sendTo->Items(i)->Caption() == target) pick = sendTo->Items(i);
+    }
+    if (pick != nullptr) pick->Highlight();
+    return pick;
+  });
+  TTreeNode* drive = Drive();
+  TTreeNode* photos = Child(drive, "Photos");
+  Select(photos);
+
+  target = A("我的文档");
+  Key(Qt::Key_Menu);  // the selected node's menu
+  EXPECT_EQ(targets, (std::vector<std::string>{A("桌面快捷方式"), A("我的文档"),
+                                               A("可移动磁盘 (E:)"), A("可移动磁盘 (F:)")}));
+  EXPECT_EQ(scratch.Read("c/home/Photos/2006/a.jpg"), "x");
+  EXPECT_EQ(Captions(Child(drive, "home")), std::vector<std::string>{"Photos"});  // resynced
+  // Copy's help, nothing for the sub-menu's own entry, the target's, then the menu closed.
+  EXPECT_EQ(hints, (std::vector<std::string>{A("将选定的项目复制到剪贴板。"), "",
+                                             A("将选定的项目复制到“我的文档”。"), ""}));
+  EXPECT_EQ(tree_->PopupHint(), "");
+
+  target = A("可移动磁盘 (E:)");
+  Key(Qt::Key_Menu);
+  EXPECT_EQ(scratch.Read("usb/Photos/2006/a.jpg"), "x");
+  target = A("桌面快捷方式");
+  Key(Qt::Key_Menu);
+  Key(Qt::Key_Menu);
+  for (const char* link : {"c/desk/快捷方式 到 Photos", "c/desk/快捷方式 (2) 到 Photos"}) {
+    SCOPED_TRACE(link);
+    ASSERT_TRUE(fs::is_symlink(scratch.HostOf(link)));
+    EXPECT_EQ(fs::read_symlink(scratch.HostOf(link)), scratch.HostOf("c/Photos"));
+  }
+  // A drive whose folder is gone: the shell says why, nothing is made.
+  EXPECT_TRUE(boxes_.empty());
+  target = A("可移动磁盘 (F:)");
+  Key(Qt::Key_Menu);
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_NE(boxes_[0].text.find(A("无法复制 Photos")), std::string::npos);
+  EXPECT_FALSE(fs::exists(scratch.HostOf("gone")));
+  EXPECT_FALSE(tree_->OperationActive());
+}
+
 }  // namespace

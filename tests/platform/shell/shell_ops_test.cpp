@@ -7,10 +7,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <vector>
 
 #include "platform/kernel/kernel.h"
+#include "platform/shell/shell.h"
 #include "platform/shell/shell_folder.h"
 #include "platform/shell/shell_internal.h"
 #include "platform/shell/shell_ops.h"
@@ -197,6 +199,37 @@ std::vector<std::string> MenuEntries(win::IContextMenu* menu, win::UINT flags) {
   return entries;
 }
 
+// The relative list of the folder's child shown as `utf8` (the caller frees it); null if none.
+win::LPITEMIDLIST ItemNamed(win::IShellFolder* folder, const std::string& utf8) {
+  win::IEnumIDList* items = nullptr;
+  if (folder->EnumObjects(nullptr, win::SHCONTF_FOLDERS, &items) != win::S_OK) return nullptr;
+  win::LPITEMIDLIST item = nullptr;
+  win::LPITEMIDLIST found = nullptr;
+  while (found == nullptr && items->Next(1, &item, nullptr) == win::S_OK) {
+    win::STRRET name{};
+    name.uType = win::STRRET_CSTR;
+    folder->GetDisplayNameOf(item, win::SHGDN_INFOLDER, &name);
+    char text[win::MAX_PATH] = {};
+    win::StrRetToBufA(&name, item, text, sizeof text);
+    if (U(text) == utf8)
+      found = item;
+    else
+      win::ILFree(item);
+  }
+  items->Release();
+  return found;
+}
+
+win::IContextMenu* MenuNamed(win::IShellFolder* folder, const std::string& utf8) {
+  win::LPITEMIDLIST item = ItemNamed(folder, utf8);
+  if (item == nullptr) return nullptr;
+  void* object = nullptr;
+  win::LPCITEMIDLIST one = item;
+  folder->GetUIObjectOf(nullptr, 1, &one, win::IID_IContextMenu, nullptr, &object);
+  win::ILFree(item);
+  return static_cast<win::IContextMenu*>(object);
+}
+
 TEST_F(ShellOpsTest, MenusOfFoldersDrivesAndTheShellsItems) {
   const std::string open = "1000 打开(&O) open", explore = "1001 资源管理器(&X) explore",
                     paste = "1026 粘贴(&P) paste", properties = "1019 属性(&R) properties";
@@ -238,37 +271,19 @@ TEST_F(ShellOpsTest, MenusOfFoldersDrivesAndTheShellsItems) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    win::IEnumIDList* items = nullptr;
-    ASSERT_EQ(c.folder->EnumObjects(nullptr, win::SHCONTF_FOLDERS, &items), win::S_OK);
-    win::LPITEMIDLIST item = nullptr;
-    win::LPITEMIDLIST found = nullptr;
-    while (found == nullptr && items->Next(1, &item, nullptr) == win::S_OK) {
-      win::STRRET name{};
-      name.uType = win::STRRET_CSTR;
-      c.folder->GetDisplayNameOf(item, win::SHGDN_INFOLDER, &name);
-      char text[win::MAX_PATH] = {};
-      win::StrRetToBufA(&name, item, text, sizeof text);
-      if (U(text) == c.name)
-        found = item;
-      else
-        win::ILFree(item);
-    }
-    items->Release();
-    ASSERT_NE(found, nullptr);
-    void* object = nullptr;
-    win::LPCITEMIDLIST one = found;
-    ASSERT_EQ(c.folder->GetUIObjectOf(nullptr, 1, &one, win::IID_IContextMenu, nullptr, &object),
-              win::S_OK);
-    auto* menu = static_cast<win::IContextMenu*>(object);
+    win::IContextMenu* menu = MenuNamed(c.folder, c.name);
+    ASSERT_NE(menu, nullptr);
     EXPECT_EQ(MenuEntries(menu, win::CMF_EXPLORE | win::CMF_CANRENAME), c.entries);
     menu->Release();
     if (c.folder == computer && c.entries.size() == 2) {  // the control panel takes no drops
       void* none = nullptr;
+      win::LPITEMIDLIST panel = ItemNamed(computer, c.name);
+      win::LPCITEMIDLIST one = panel;
       EXPECT_EQ(computer->GetUIObjectOf(nullptr, 1, &one, win::IID_IDropTarget, nullptr, &none),
                 win::E_NOINTERFACE);
+      win::ILFree(panel);
       EXPECT_EQ(none, nullptr);
     }
-    win::ILFree(found);
   }
   computer->Release();
   win::ILFree(computerList);
@@ -357,6 +372,137 @@ TEST_F(ShellOpsTest, PropertiesShowLocationSizeAndContents) {
   EXPECT_EQ(boxes[0].caption, "Photos 属性");
   EXPECT_EQ(boxes[0].text, "位置: C:\\\n大小: 8 字节\n包含: 2 个文件，1 个文件夹");
   EXPECT_EQ(Verb("Photos", "no-such-verb"), win::E_INVALIDARG);
+}
+
+// The shell's own items: what opening them opens, and what their properties say.
+TEST_F(ShellOpsTest, ShellsOwnItemsOpenWhatStandsBehindThemAndShowTheirProperties) {
+  fs::create_directories(scratch.HostOf("usb"));
+  win::SetDriveTable({{'C', scratch.HostOf("c"), win::DRIVE_FIXED},
+                      {'E', scratch.HostOf("gone"), win::DRIVE_REMOVABLE}});
+  ASSERT_EQ(Verb("Photos", "delete"), win::S_OK);  // 8 bytes in the recycle bin
+  std::vector<std::string> opened;
+  win::SetShellOpenHandler([&opened](const std::string& target) {
+    opened.push_back(target);
+    return true;
+  });
+  win::IShellFolder* desktop = nullptr;
+  ASSERT_EQ(win::SHGetDesktopFolder(&desktop), win::S_OK);
+  struct Case {
+    const char* name;
+    std::string opens;  // "" when nothing stands behind it
+    std::string caption;
+    std::string text;  // a regular expression
+  };
+  const Case cases[] = {
+      {"我的电脑", "file:///", "系统属性",
+       "计算机名: .*\n本地磁盘 \\(C:\\): 可用 [0-9,]+ 字节，共 [0-9,]+ 字节\n"
+       "可移动磁盘 \\(E:\\): 设备未就绪"},
+      {"回收站", "trash:///", "回收站 属性",
+       "位置: " + DataHome().Host() + "/Trash\n包含: 1 个项目\n大小: 8 字节"},
+      {"我的文档", win::FileUriFromHost(scratch.HostOf("c/home")), "我的文档 属性",
+       "位置: .*\n大小: 0 字节\n包含: 0 个文件，0 个文件夹"},
+      {"网上邻居", "", "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    win::IContextMenu* menu = MenuNamed(desktop, c.name);
+    ASSERT_NE(menu, nullptr);
+    opened.clear();
+    boxes.clear();
+    win::CMINVOKECOMMANDINFO info;
+    info.hwnd = kOwner;
+    info.lpVerb = "open";
+    EXPECT_EQ(menu->InvokeCommand(&info), c.opens.empty() ? win::S_FALSE : win::S_OK);
+    EXPECT_EQ(opened,
+              c.opens.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.opens});
+    EXPECT_TRUE(boxes.empty());  // no failure for what has nothing behind it
+    info.lpVerb = "properties";
+    if (c.caption.empty()) {
+      EXPECT_EQ(menu->InvokeCommand(&info), win::E_INVALIDARG);
+    } else {
+      EXPECT_EQ(menu->InvokeCommand(&info), win::S_OK);
+      ASSERT_EQ(boxes.size(), 1u);
+      EXPECT_EQ(boxes[0].caption, c.caption);
+      EXPECT_TRUE(std::regex_match(boxes[0].text, std::regex(c.text))) << boxes[0].text;
+    }
+    menu->Release();
+  }
+  win::SetShellOpenHandler({});
+
+  // A drive: its label, kind and space.
+  win::IShellFolder* computer = nullptr;
+  win::LPITEMIDLIST computerList = nullptr;
+  ASSERT_EQ(win::SHGetSpecialFolderLocation(nullptr, win::CSIDL_DRIVES, &computerList), win::S_OK);
+  ASSERT_EQ(desktop->BindToObject(computerList, nullptr, &computer), win::S_OK);
+  win::IContextMenu* drive = MenuNamed(computer, "本地磁盘 (C:)");
+  ASSERT_NE(drive, nullptr);
+  boxes.clear();
+  win::CMINVOKECOMMANDINFO info;
+  info.lpVerb = "properties";
+  EXPECT_EQ(drive->InvokeCommand(&info), win::S_OK);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].caption, "本地磁盘 (C:) 属性");
+  EXPECT_TRUE(std::regex_match(boxes[0].text,
+                               std::regex("卷标: 本地磁盘\n类型: 本地磁盘\n已用空间: [0-9,]+ 字节\n"
+                                          "可用空间: [0-9,]+ 字节\n容量: [0-9,]+ 字节")))
+      << boxes[0].text;
+  // The handler's extended kinds are the same object.
+  void* object = nullptr;
+  ASSERT_EQ(drive->QueryInterface(win::IID_IContextMenu3, &object), win::S_OK);
+  EXPECT_EQ(static_cast<win::IContextMenu*>(static_cast<win::IContextMenu3*>(object)), drive);
+  static_cast<win::IContextMenu3*>(object)->Release();
+  EXPECT_EQ(drive->QueryInterface(win::IID_IDropTarget, &object), win::E_NOINTERFACE);
+  EXPECT_EQ(object, nullptr);
+  drive->Release();
+  computer->Release();
+  win::ILFree(computerList);
+  desktop->Release();
+}
+
+TEST_F(ShellOpsTest, EmptyingTheRecycleBinAsksFirstAndTakesItemsWithTheirInformation) {
+  ASSERT_EQ(Verb("Photos", "delete"), win::S_OK);
+  ASSERT_EQ(Verb("Other", "delete"), win::S_OK);
+  const fs::path trash = fs::path(DataHome().Host()) / "Trash";
+  auto count = [](const fs::path& folder) {
+    return std::distance(fs::directory_iterator(folder), fs::directory_iterator());
+  };
+  ASSERT_EQ(count(trash / "files"), 2);
+  win::IShellFolder* desktop = nullptr;
+  ASSERT_EQ(win::SHGetDesktopFolder(&desktop), win::S_OK);
+  win::IContextMenu* bin = MenuNamed(desktop, "回收站");
+  ASSERT_NE(bin, nullptr);
+  auto emptyState = [bin] {
+    win::HMENU menu = win::CreatePopupMenu();
+    bin->QueryContextMenu(menu, 0, 1000, 32767, win::CMF_EXPLORE);
+    const win::UINT state = win::GetMenuState(menu, 1000 + win::kCmdEmptyRecycleBin, 0);
+    win::DestroyMenu(menu);
+    return state;
+  };
+  EXPECT_EQ(emptyState() & win::MF_GRAYED, 0u);
+  win::CMINVOKECOMMANDINFO info;
+  info.hwnd = nullptr;  // asked even without an owner
+  info.lpVerb = "EmptyRecycleBin";
+
+  answer = win::IDNO;
+  EXPECT_EQ(bin->InvokeCommand(&info), win::HRESULT_FROM_WIN32(win::ERROR_CANCELLED));
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].caption, "确认删除多个文件");
+  EXPECT_EQ(boxes[0].text, "确实要永久删除回收站中的这 2 项吗？");
+  EXPECT_EQ(boxes[0].type, win::MB_YESNO | win::MB_ICONQUESTION);
+  EXPECT_EQ(count(trash / "files"), 2);
+  EXPECT_EQ(count(trash / "info"), 2);
+
+  answer = win::IDYES;
+  EXPECT_EQ(bin->InvokeCommand(&info), win::S_OK);
+  EXPECT_EQ(count(trash / "files"), 0);
+  EXPECT_EQ(count(trash / "info"), 0);
+  // Nothing left: the command is greyed, and invoking it asks nothing.
+  EXPECT_EQ(emptyState() & win::MF_GRAYED, win::MF_GRAYED);
+  boxes.clear();
+  EXPECT_EQ(bin->InvokeCommand(&info), win::S_FALSE);
+  EXPECT_TRUE(boxes.empty());
+  bin->Release();
+  desktop->Release();
 }
 
 }  // namespace
