@@ -7,6 +7,7 @@
 #include <QWheelEvent>
 
 #include "ui/controls.h"
+#include "ui/drop_target.h"
 #include "ui/guard.h"
 
 namespace ui::detail {
@@ -93,6 +94,7 @@ bool DispatchInput(TWinControl* control, QEvent* event, QWidget* source) {
 }
 
 bool ControlWidget::event(QEvent* e) {
+  if (control_ != nullptr && RouteDragEvent(control_, this, e)) return true;
   if (control_ != nullptr && DispatchInput(control_, e, this)) return true;
   switch (e->type()) {
     case QEvent::Wheel:
@@ -135,6 +137,12 @@ bool EventRelay::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::ContextMenu:
       if (!mouseSource) return false;
       return DispatchInput(control_, event, static_cast<QWidget*>(watched));
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::DragLeave:
+    case QEvent::Drop:
+      if (!mouseSource) return false;
+      return RouteDragEvent(control_, static_cast<QWidget*>(watched), event);
     case QEvent::FocusIn:
     case QEvent::FocusOut:
     case QEvent::KeyPress:

@@ -11,6 +11,7 @@
 #include "runtime/exceptions.h"
 #include "ui/bridge.h"
 #include "ui/control_widget.h"
+#include "ui/drop_target.h"
 #include "ui/frame_overlay.h"
 #include "ui/guard.h"
 #include "ui/menus.h"
@@ -437,6 +438,7 @@ void TWinControl::CreateHandle() {
   });
   SyncWidget();
   PlaceWidget();
+  ui::detail::UpdateDropSite(this);
   // Children made before this window get theirs now, in z-order.
   for (TControl* c : controls_)
     if (auto* w = dynamic_cast<TWinControl*>(c)) w->CreateHandle();

@@ -114,6 +114,15 @@ DropTargets& Targets() {
   return *targets;
 }
 
+DropTargetObserver& Observer() {
+  static DropTargetObserver observer;
+  return observer;
+}
+
+void Notify(HWND window) {
+  if (Observer()) Observer()(window);
+}
+
 struct DragState {
   DragDropHost host;
   bool active = false;
@@ -170,9 +179,12 @@ bool ReadDataBytes(IDataObject* object, UINT format, std::string* bytes) {
 HRESULT RegisterDragDrop(HWND window, IDropTarget* target) {
   if (target == nullptr) return E_INVALIDARG;
   if (!IsWindow(window)) return DRAGDROP_E_INVALIDHWND;
-  std::lock_guard guard(Targets().lock);
-  if (!Targets().targets.emplace(window, target).second) return DRAGDROP_E_ALREADYREGISTERED;
-  target->AddRef();
+  {
+    std::lock_guard guard(Targets().lock);
+    if (!Targets().targets.emplace(window, target).second) return DRAGDROP_E_ALREADYREGISTERED;
+    target->AddRef();
+  }
+  Notify(window);
   return S_OK;
 }
 
@@ -186,6 +198,7 @@ HRESULT RevokeDragDrop(HWND window) {
     Targets().targets.erase(found);
   }
   target->Release();
+  Notify(window);
   return S_OK;
 }
 
@@ -209,6 +222,10 @@ HRESULT DoDragDrop(IDataObject* data, IDropSource* source, DWORD okEffects, DWOR
   const HRESULT hr = host(data, source, okEffects, effect);
   if (hr != DRAGDROP_S_DROP) *effect = DROPEFFECT_NONE;
   return hr;
+}
+
+DropTargetObserver SetDropTargetObserver(DropTargetObserver observer) {
+  return std::exchange(Observer(), std::move(observer));
 }
 
 DragDropHost SetDragDropHost(DragDropHost host) {

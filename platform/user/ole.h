@@ -132,6 +132,11 @@ HRESULT RegisterDragDrop(HWND window, IDropTarget* target);
 HRESULT RevokeDragDrop(HWND window);
 // Not a Windows call: the target registered for a window (no reference added), or null.
 IDropTarget* RegisteredDropTarget(HWND window);
+// Not a Windows call: told of the window after each successful RegisterDragDrop and
+// RevokeDragDrop (not when a destroyed window's target goes), so the window layer can let
+// the window's widget take drops exactly while it is a target. Returns the previous observer.
+using DropTargetObserver = std::function<void(HWND window)>;
+DropTargetObserver SetDropTargetObserver(DropTargetObserver observer);
 
 // Runs the drag until the source drops or cancels. Answers DRAGDROP_S_DROP with the effect
 // the target performed, DRAGDROP_S_CANCEL with DROPEFFECT_NONE, or E_INVALIDARG for a null

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "platform/kernel/kernel.h"
+#include "platform/user/qt/qt_ole.h"
 #include "platform/user/user.h"
 
 namespace win {
@@ -204,9 +205,11 @@ void InstallQtUserHost() {
   if (Installed()) return;
   Installed() = std::make_unique<QtHost>();
   SetUserHost(Installed().get());
+  detail::InstallQtDragDropHost();
 }
 
 void RemoveQtUserHost() {
+  detail::RemoveQtDragDropHost();
   SetUserHost(nullptr);
   Installed().reset();
 }
