@@ -198,14 +198,35 @@ TEST_F(ShellTreeDndTest, DraggingANodeOutOffersTheShellItemAndResyncsAfterADrop)
   EXPECT_TRUE(tree_->DragNode(drive, TMouseButton::mbLeft));
   EXPECT_EQ(offered, win::DROPEFFECT_LINK);
 
+  // Dropped onto the tree itself with Shift: the move's Resync waits for the drag's end, which
+  // takes the moved node away while the tree still holds it as the dragged one.
+  TTreeNode* target = Child(drive, "Target");
+  win::SetDragDropHost(
+      [&](win::IDataObject* data, win::IDropSource*, win::DWORD ok, win::DWORD* effect) {
+        const win::POINTL at = Screen(Centre(target));
+        *effect = ok;
+        Target()->DragEnter(data, win::MK_LBUTTON | win::MK_SHIFT, at, effect);
+        *effect = ok;
+        Target()->Drop(data, win::MK_SHIFT, at, effect);
+        EXPECT_TRUE(tree_->ResyncOwed());
+        EXPECT_NE(Child(drive, "Photos"), nullptr);
+        return win::DRAGDROP_S_DROP;
+      });
+  EXPECT_TRUE(tree_->DragNode(Child(drive, "Photos"), TMouseButton::mbLeft));
+  EXPECT_EQ(Child(drive, "Photos"), nullptr);
+  EXPECT_EQ(Captions(target), std::vector<std::string>{"Photos"});
+  EXPECT_TRUE(scratch.Exists("c/Target/Photos/2006/a.jpg"));
+  EXPECT_EQ(tree_->DropTarget(), nullptr);
+  offered = 0;
+
   // Never the root, nor the middle button; without stoOleDrag the view reports no drag.
   offered = 0;
   EXPECT_FALSE(tree_->DragNode(tree_->Item(0), TMouseButton::mbLeft));
   PressAndMove(tree_->Item(0), Qt::LeftButton);
-  PressAndMove(Child(drive, "Photos"), Qt::MiddleButton);
+  PressAndMove(Child(drive, "Other"), Qt::MiddleButton);
   tree_->SetOptions(tree_->Options() & ~StoBit(TRzShellTreeOption::stoOleDrag));
-  PressAndMove(Child(drive, "Photos"), Qt::LeftButton);
-  EXPECT_FALSE(tree_->DragNode(Child(drive, "Photos"), TMouseButton::mbLeft));
+  PressAndMove(Child(drive, "Other"), Qt::LeftButton);
+  EXPECT_FALSE(tree_->DragNode(Child(drive, "Other"), TMouseButton::mbLeft));
   EXPECT_EQ(offered, 0u);
 }
 
