@@ -1,5 +1,7 @@
 #include "ui/tree_view.h"
 
+#include <QContextMenuEvent>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPainter>
@@ -7,6 +9,7 @@
 #include <QScrollBar>
 #include <QTreeWidget>
 #include <algorithm>
+#include <utility>
 
 #include "runtime/exceptions.h"
 #include "ui/bridge.h"
@@ -170,6 +173,29 @@ void TreeWidget::drawBranches(QPainter* painter, const QRect& rect,
     at = at.parent();
   }
 }
+
+// X11 raises the context menu as the right button goes down; the classic tree raises it as the
+// button comes up, so that a right drag can begin first. The menu of a press waits for the
+// release (TTreeView::MouseUp), and a drag begun meanwhile drops it.
+class RightPressMenuDelay final : public QObject {
+ public:
+  RightPressMenuDelay(QWidget* viewport, TTreeView* tree) : QObject(viewport), tree_(tree) {
+    viewport->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() != QEvent::ContextMenu) return false;
+    const auto* e = static_cast<QContextMenuEvent*>(event);
+    if (e->reason() != QContextMenuEvent::Mouse ||
+        !(QGuiApplication::mouseButtons() & Qt::RightButton))
+      return false;
+    return tree_->DelayPressMenu();
+  }
+
+ private:
+  TTreeView* tree_;
+};
 
 }  // namespace ui::detail
 
@@ -403,6 +429,13 @@ QWidget* TTreeView::CreateWidget(QWidget* parentWidget) {
 
 void TTreeView::HandleCreated() {
   ApplyLook();
+  new ui::detail::RightPressMenuDelay(Tree()->viewport(), this);
+}
+
+bool TTreeView::DelayPressMenu() {
+  if (!rightPressed_) return false;
+  pressMenuDelayed_ = true;
+  return true;
 }
 
 void TTreeView::ApplyLook() {
@@ -664,6 +697,8 @@ void TTreeView::MouseDown(TMouseButton button, TShiftState shift, int x, int y) 
                   : NodeAt({x, y});
   dragButton_ = button;
   dragStart_ = {x, y};
+  rightPressed_ = button == TMouseButton::mbRight;
+  pressMenuDelayed_ = false;
 }
 
 void TTreeView::MouseMove(TShiftState shift, int x, int y) {
@@ -680,10 +715,16 @@ void TTreeView::MouseMove(TShiftState shift, int x, int y) {
     return;
   TTreeNode* node = dragNode_;
   dragNode_ = nullptr;
+  pressMenuDelayed_ = false;  // a right drag shows no menu of its press
+  rightPressed_ = false;
   if (OnBeginDrag) OnBeginDrag(this, node, dragButton_);
 }
 
 void TTreeView::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
   TWinControl::MouseUp(button, shift, x, y);
   dragNode_ = nullptr;
+  if (button != TMouseButton::mbRight) return;
+  rightPressed_ = false;
+  if (!std::exchange(pressMenuDelayed_, false)) return;
+  ContextPopup(ClientToScreen({x, y}));
 }

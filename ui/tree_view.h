@@ -175,6 +175,8 @@ class TTreeView : public TWinControl {
   virtual AnsiString EditingText(TTreeNode* node) { return node->Text(); }
   // An edit box has closed, accepted or cancelled (after OnEdited).
   virtual void EditingEnded() {}
+  // The context menu of a right press arrives; true when it waits for the release.
+  bool DelayPressMenu();
 
  protected:
   QWidget* CreateWidget(QWidget* parentWidget) override;
@@ -205,5 +207,7 @@ class TTreeView : public TWinControl {
   TTreeNode* dragNode_ = nullptr;
   TMouseButton dragButton_ = TMouseButton::mbLeft;
   win::POINT dragStart_{0, 0};
+  bool rightPressed_ = false;
+  bool pressMenuDelayed_ = false;
   bool editing_ = false;
 };
