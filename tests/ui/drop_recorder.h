@@ -42,6 +42,7 @@ class DropRecorder final : public win::IDropTarget {
   win::HRESULT Drop(win::IDataObject* data, win::DWORD keys, win::POINTL pt,
                     win::DWORD* effect) override {
     calls.push_back({"drop", keys, pt, *effect, data});
+    if (onDrop) onDrop();
     win::FORMATETC asked;
     asked.cfFormat = win::CF_HDROP;
     win::STGMEDIUM medium;
@@ -63,6 +64,7 @@ class DropRecorder final : public win::IDropTarget {
   win::ULONG refs = 1;
   win::DWORD answer = win::DROPEFFECT_COPY;
   std::function<void()> onOver;
+  std::function<void()> onDrop;
   std::vector<DropCall> calls;
   std::vector<std::string> droppedPaths;
   std::string droppedIdList;

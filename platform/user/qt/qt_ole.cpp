@@ -123,7 +123,7 @@ class DragWatch final : public QObject {
 
  protected:
   bool eventFilter(QObject*, QEvent* event) override {
-    if (outcome_ != S_OK) return false;
+    if (outcome_ != S_OK || dropping_) return false;
     bool escape = false;
     DWORD state = keyState_;
     switch (event->type()) {
@@ -154,9 +154,13 @@ class DragWatch final : public QObject {
       return true;
     }
     if (hr == S_OK) return escape;  // the source goes on: Qt must not take Escape as a cancel
-    // A drop is Qt's to make on the release it is handling now. Qt cannot be told to drop
-    // while the button is still held, so there the drag goes on to the release.
-    if (hr == DRAGDROP_S_DROP) return false;
+    // A drop is Qt's to make on the release it is handling now; the source is not asked
+    // again, the target's drop (a menu of its own, say) having the input meanwhile. Qt cannot
+    // be told to drop while the button is still held, so there the drag goes on to the release.
+    if (hr == DRAGDROP_S_DROP) {
+      dropping_ = event->type() == QEvent::MouseButtonRelease;
+      return false;
+    }
     Stop(hr == DRAGDROP_S_CANCEL || FAILED(hr) ? hr : DRAGDROP_S_CANCEL, nullptr);
     return true;  // Qt does not drop on the release that cancelled
   }
@@ -170,6 +174,7 @@ class DragWatch final : public QObject {
 
   IDropSource* source_;
   DWORD keyState_;
+  bool dropping_ = false;
   HRESULT outcome_ = S_OK;
   std::exception_ptr escaped_;
 };

@@ -200,7 +200,7 @@ class X11DragTest : public ::testing::Test {
     return w->mapToGlobal(QPoint(w->width() / 2, w->height() / 2));
   }
 
-  void Drag(const std::vector<std::vector<std::string>>& closing);
+  void Drag(std::vector<PointerScript::Step> closing);
   bool OverSink() const;
 
   ScratchFolder folder_{"ui-x11-drag"};
@@ -215,16 +215,22 @@ class X11DragTest : public ::testing::Test {
   win::HRESULT result_ = win::E_FAIL;
   win::DWORD performed_ = 0xFF;
   QPoint to_;
+  bool dropping_ = false;
+  bool clickedWhileDropping_ = false;
 };
 
 // Presses the left button on the source, moves onto the sink, waits there until the target
 // has seen the pointer stand over it, then runs the closing steps (the release, or what is
 // pressed before it).
-void X11DragTest::Drag(const std::vector<std::vector<std::string>>& closing) {
+void X11DragTest::Drag(std::vector<PointerScript::Step> closing) {
   data_ = MakeData();
   bool pressed = false;
   bool done = false;
   source_->OnMouseDown = [&](TObject*, TMouseButton, TShiftState, int, int) {
+    if (dropping_) {
+      clickedWhileDropping_ = true;
+      return;
+    }
     pressed = true;
     result_ = win::DoDragDrop(data_, &dragSource_, win::DROPEFFECT_COPY | win::DROPEFFECT_MOVE,
                               &performed_);
@@ -243,9 +249,10 @@ void X11DragTest::Drag(const std::vector<std::vector<std::string>>& closing) {
       {move(to_ - QPoint(4, 0)), nullptr},
       {move(to_), nullptr},
   };
-  for (const auto& args : closing)
-    steps.push_back(
-        {args, steps.size() == 6 ? std::function<bool()>([this] { return OverSink(); }) : nullptr});
+  // The first closing step waits until the target has seen the pointer at its last place.
+  if (!closing.empty() && !closing.front().ready)
+    closing.front().ready = [this] { return OverSink(); };
+  steps.insert(steps.end(), closing.begin(), closing.end());
   PointerScript script(std::move(steps));
   ASSERT_TRUE(PumpUntil([&] { return done && script.Finished(); }));
   EXPECT_FALSE(script.Failed());
@@ -259,7 +266,7 @@ bool X11DragTest::OverSink() const {
 }
 
 TEST_F(X11DragTest, DragFromOneControlDropsItsDataOnAnotherControlsTarget) {
-  Drag({{"mouseup", "1"}});
+  Drag({{{"mouseup", "1"}, nullptr}});
   EXPECT_EQ(result_, win::DRAGDROP_S_DROP);
   EXPECT_EQ(performed_, win::DROPEFFECT_COPY);
   ASSERT_FALSE(target_.calls.empty());
@@ -278,18 +285,38 @@ TEST_F(X11DragTest, DragFromOneControlDropsItsDataOnAnotherControlsTarget) {
   EXPECT_EQ(target_.refs, 2u) << "registered, and nothing else held";
 }
 
+// A drop may open a menu of its own (the shell's after a right drag): the drop runs after Qt's
+// drag has let the input go, so the mouse works inside it.
+TEST_F(X11DragTest, TheMouseWorksInsideADrop) {
+  target_.onDrop = [this] {
+    dropping_ = true;
+    PumpUntil([this] { return clickedWhileDropping_; }, 15000);
+  };
+  const QPoint from = CentreOf(source_);
+  Drag({{{"mouseup", "1"}, nullptr},
+        {{"mousemove", std::to_string(from.x()), std::to_string(from.y())},
+         [this] { return dropping_; }},
+        {{"click", "1"}, nullptr}});
+  EXPECT_TRUE(clickedWhileDropping_);
+  EXPECT_EQ(result_, win::DRAGDROP_S_DROP);
+  EXPECT_EQ(dragSource_.asked.size(), 1u) << "the source is not asked again once it dropped";
+}
+
 // Escape and a second button reach the source while Qt's drag runs, and its cancel ends the
 // drag there: the target is left, nothing is dropped.
 TEST_F(X11DragTest, EscapeOrAnotherButtonCancelsThroughTheSource) {
   const struct {
     const char* name;
-    std::vector<std::vector<std::string>> closing;
+    std::vector<PointerScript::Step> closing;
     bool escape;
     win::DWORD keys;
   } cases[] = {
-      {"Escape", {{"key", "Escape"}, {"mouseup", "1"}}, true, win::MK_LBUTTON},
+      {"Escape",
+       {{{"key", "Escape"}, nullptr}, {{"mouseup", "1"}, nullptr}},
+       true,
+       win::MK_LBUTTON},
       {"right button",
-       {{"mousedown", "3"}, {"mouseup", "3"}, {"mouseup", "1"}},
+       {{{"mousedown", "3"}, nullptr}, {{"mouseup", "3"}, nullptr}, {{"mouseup", "1"}, nullptr}},
        false,
        win::MK_LBUTTON | win::MK_RBUTTON},
   };
