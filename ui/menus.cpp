@@ -52,7 +52,10 @@ void TMenuItem::Opening() {
 TMenuKeyAnswer TMenuItem::MenuKey(char key) {
   TMenuKeyAnswer answer;
   if (OnMenuKey) OnMenuKey(this, key, answer);
-  if (answer.index < 0 || answer.index >= Count()) answer.action = TMenuKeyAnswer::mkIgnore;
+  const bool names =
+      answer.action == TMenuKeyAnswer::mkExecute || answer.action == TMenuKeyAnswer::mkSelect;
+  if (names && (answer.index < 0 || answer.index >= Count()))
+    answer.action = TMenuKeyAnswer::mkIgnore;
   return answer;
 }
 
@@ -167,6 +170,7 @@ void Fill(QMenu& menu, TMenuItem& item, Shown& shown) {
     action->setEnabled(child->Enabled());
     action->setCheckable(child->Checked());
     action->setChecked(child->Checked());
+    if (child->Default()) menu.setDefaultAction(action);
     shown.choosable[action] = child;
     shown.entries[action] = child;
   }
@@ -240,6 +244,7 @@ void Mirror(TMenuItem& item, win::HMENU menu, TPopupMenu& popup, Tracking& track
     win::GetMenuStringA(menu, win::UINT(i), text, sizeof text, win::MF_BYPOSITION);
     entry->SetCaption(text);
     entry->SetEnabled((state & (win::MF_GRAYED | win::MF_DISABLED)) == 0);
+    entry->SetDefault((state & win::MF_DEFAULT) != 0);
     const auto flags = win::WORD((state & 0xFF) | win::MF_HILITE);
     if (win::HMENU sub = win::GetSubMenu(menu, i)) {
       entry->SetSubMenu(true);

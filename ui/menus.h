@@ -33,6 +33,9 @@ class TMenuItem : public TComponent {
   void SetVisible(bool value) { visible_ = value; }
   bool Checked() const { return checked_; }
   void SetChecked(bool value) { checked_ = value; }
+  // The menu's default entry, shown in bold.
+  bool Default() const { return default_; }
+  void SetDefault(bool value) { default_ = value; }
   // A caption of "-" is a separator.
   bool IsLine() const { return caption_ == "-"; }
 
@@ -65,6 +68,7 @@ class TMenuItem : public TComponent {
   bool visible_ = true;
   bool checked_ = false;
   bool subMenu_ = false;
+  bool default_ = false;
   std::vector<TMenuItem*> items_;
   TMenuItem* parentItem_ = nullptr;
 };

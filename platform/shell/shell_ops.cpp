@@ -864,7 +864,10 @@ class ItemMenu final : public IContextMenu3 {
     if (Special(kRecycleBin)) {
       const std::string trash = HomeTrashFolder();
       const Totals t = Measure(JoinHost(trash, "files"));
-      const std::string text = Compose(strings::kRecycleBinPropertiesText, trash.c_str(),
+      // Its Windows path where a drive holds it.
+      const std::optional<std::string> windows = WindowsPathFromHost(trash);
+      const std::string where = windows ? Utf8(*windows) : trash;
+      const std::string text = Compose(strings::kRecycleBinPropertiesText, where.c_str(),
                                        HomeTrashItemCount(), Grouped(t.bytes).c_str());
       Tell(owner, text, caption, MB_OK | MB_ICONINFORMATION, true);
       return S_OK;

@@ -81,7 +81,8 @@ TEST_F(MenuHostTest, OwnerHearsTheMenuOpenEntriesHighlightAndKeysAndTheChoiceCom
   TPopupMenu::SetPresenter([&](TPopupMenu& menu, int, int) -> TMenuItem* {
     TMenuItem& items = menu.Items();
     for (int i = 0; i < items.Count(); ++i)
-      shown.push_back(items.Items(i)->Caption() + (items.Items(i)->Enabled() ? "" : " (off)"));
+      shown.push_back(items.Items(i)->Caption() + (items.Items(i)->Enabled() ? "" : " (off)") +
+                      (items.Items(i)->Default() ? " (default)" : ""));
     items.Items(0)->Highlight();
     TMenuItem* sendTo = items.Items(2);
     EXPECT_TRUE(sendTo->IsSubMenu());
@@ -96,7 +97,8 @@ TEST_F(MenuHostTest, OwnerHearsTheMenuOpenEntriesHighlightAndKeysAndTheChoiceCom
   EXPECT_EQ(
       win::TrackPopupMenu(top, win::TPM_RETURNCMD | win::TPM_RIGHTBUTTON, 3, 4, 0, owner, nullptr),
       21u);
-  EXPECT_EQ(shown, (std::vector<std::string>{"&Open", "-", "Send &to", "&Properties (off)"}));
+  EXPECT_EQ(shown,
+            (std::vector<std::string>{"&Open (default)", "-", "Send &to", "&Properties (off)"}));
   const std::vector<Message> expected = {
       {win::WM_INITMENUPOPUP, W(top), 0},
       {win::WM_MENUSELECT, win::MAKEWPARAM(10, win::MF_HILITE), L(top)},
