@@ -41,9 +41,10 @@ TEST(MenuHandleTest, SubMenusBelongToTheirEntryAndGoWithIt) {
     win::HMENU sub;
     win::DWORD error;
   };
+  // The dead handle is made after every live one, so the allocator cannot hand it out again.
+  win::HMENU other = win::CreatePopupMenu();
   win::HMENU dead = win::CreatePopupMenu();
   win::DestroyMenu(dead);
-  win::HMENU other = win::CreatePopupMenu();
   for (const Refusal& r : {Refusal{other, sub, win::ERROR_INVALID_PARAMETER},
                            Refusal{deeper, top, win::ERROR_INVALID_PARAMETER},
                            Refusal{deeper, deeper, win::ERROR_INVALID_PARAMETER},
