@@ -125,15 +125,10 @@ struct Source {
   std::string winPath;  // empty when no drive covers it
 };
 
-// A drive's root ("C:\", or the folder a drive letter stands for): it can be linked to, but
-// neither moved nor copied whole into a folder.
+// A drive's root ("C:\"): it can be linked to, but neither moved nor copied whole into a
+// folder.
 bool IsDriveRoot(const Source& s) {
-  if (s.winPath.size() == 3 && s.winPath[1] == ':' && s.winPath[2] == '\\') return true;
-  std::error_code ec;
-  for (const DriveMapping& d : DriveTable()) {
-    if (fs::equivalent(d.hostRoot, s.host, ec)) return true;
-  }
-  return false;
+  return s.winPath.size() == 3 && s.winPath[1] == ':' && s.winPath[2] == '\\';
 }
 
 // The copy, move and link attributes every item of the object's list array has (the effect
