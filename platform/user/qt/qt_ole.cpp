@@ -112,6 +112,21 @@ class DragWatch final : public QObject {
   HRESULT Outcome() const { return outcome_; }
   std::exception_ptr Escaped() const { return escaped_; }
 
+  // Asked once before Qt's drag starts, as the keys are now. A drag whose start was reported
+  // after its button had gone up again would otherwise wait for the next release, following
+  // the pointer meanwhile: such a source drops at once, and with nowhere to drop yet the drag
+  // ends as cancelled.
+  void Begin() {
+    HRESULT hr = S_OK;
+    try {
+      hr = source_->QueryContinueDrag(FALSE, keyState_);
+    } catch (...) {
+      Stop(E_FAIL, std::current_exception());
+      return;
+    }
+    if (hr != S_OK) Stop(FAILED(hr) ? hr : DRAGDROP_S_CANCEL, nullptr);
+  }
+
   void Feedback(DWORD effect) {
     if (outcome_ != S_OK) return;
     try {
@@ -319,6 +334,7 @@ HRESULT QtDoDragDrop(IDataObject* data, IDropSource* source, DWORD okEffects, DW
   QObject::connect(drag, &QDrag::actionChanged, &watch, [&watch](Qt::DropAction action) {
     watch.Feedback(EffectsFromDropActions(action));
   });
+  watch.Begin();
   watch.Feedback(DROPEFFECT_NONE);
   const Qt::DropAction done =
       watch.Outcome() == S_OK ? drag->exec(actions, DefaultAction(actions)) : Qt::IgnoreAction;

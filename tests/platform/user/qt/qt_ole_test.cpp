@@ -9,6 +9,7 @@
 #include <QUrl>
 #include <cstring>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -208,9 +209,10 @@ TEST_F(QtOleTest, KeysAndEffectsMapToQtAndBack) {
         << std::hex << a.effect << " proposed " << int(a.proposed);
 }
 
-// Offscreen there is no system drag to run: installing the Qt host keeps the headless drag,
-// which cancels at once instead of waiting for a button that never goes up.
-TEST_F(QtOleTest, OffscreenKeepsTheHeadlessDrag) {
+// Drags that cannot run end at once instead of waiting for a button: offscreen, where the
+// headless drag stays installed; and through the Qt host when the source will not go on as the
+// drag begins (its button already up: a start reported late).
+TEST_F(QtOleTest, DragsThatCannotRunEndAtOnce) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   ASSERT_EQ(QGuiApplication::instance(), nullptr);
   static int argc = 1;
@@ -218,20 +220,49 @@ TEST_F(QtOleTest, OffscreenKeepsTheHeadlessDrag) {
   static char* argv[] = {name, nullptr};
   QGuiApplication app(argc, argv);
   ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("offscreen"));
-  win::InstallQtUserHost();
   struct Source final : win::IDropSource {
     win::ULONG AddRef() override { return 2; }
     win::ULONG Release() override { return 1; }
-    win::HRESULT QueryContinueDrag(win::BOOL, win::DWORD) override { return win::S_OK; }
+    win::HRESULT QueryContinueDrag(win::BOOL, win::DWORD keys) override {
+      asked.push_back(keys);
+      if (answer == win::E_NOTIMPL) throw std::runtime_error("source failed");
+      return answer;
+    }
     win::HRESULT GiveFeedback(win::DWORD) override { return win::DRAGDROP_S_USEDEFAULTCURSORS; }
+    win::HRESULT answer = win::S_OK;
+    std::vector<win::DWORD> asked;
   } source;
   win::IDataObject* raw = nullptr;
   ASSERT_EQ(win::CreateDataObject(&raw), win::S_OK);
   DataPtr data(raw);
+
+  win::InstallQtUserHost();
   win::DWORD effect = 0xFF;
   EXPECT_EQ(win::DoDragDrop(raw, &source, win::DROPEFFECT_COPY, &effect), win::DRAGDROP_S_CANCEL);
   EXPECT_EQ(effect, win::DROPEFFECT_NONE);
+  EXPECT_TRUE(source.asked.empty()) << "the headless drag asks nobody";
   win::RemoveQtUserHost();
+
+  const struct {
+    win::HRESULT answer;
+    win::HRESULT result;
+  } starts[] = {
+      {win::DRAGDROP_S_DROP, win::DRAGDROP_S_CANCEL},
+      {win::DRAGDROP_S_CANCEL, win::DRAGDROP_S_CANCEL},
+      {win::E_OUTOFMEMORY, win::E_OUTOFMEMORY},
+  };
+  for (const auto& s : starts) {
+    source.answer = s.answer;
+    source.asked.clear();
+    effect = 0xFF;
+    EXPECT_EQ(win::detail::QtDoDragDrop(raw, &source, win::DROPEFFECT_COPY, &effect), s.result)
+        << std::hex << s.answer;
+    EXPECT_EQ(effect, win::DROPEFFECT_NONE);
+    EXPECT_EQ(source.asked, std::vector<win::DWORD>{0u}) << "asked once, with no button held";
+  }
+  source.answer = win::E_NOTIMPL;  // throws
+  EXPECT_THROW(win::detail::QtDoDragDrop(raw, &source, win::DROPEFFECT_COPY, &effect),
+               std::runtime_error);
 }
 
 }  // namespace
