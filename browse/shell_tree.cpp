@@ -398,8 +398,8 @@ void TRzShellTree::MouseLeave() {
 void TRzShellTree::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
   TTreeView::MouseUp(button, shift, x, y);
   // The wrapped tree view raises no click of its own: every left click is one, wherever it
-  // lands (caption, icon, button or empty space).
-  if (button == TMouseButton::mbLeft) Click();
+  // lands (caption, icon, button or empty space), but not the release that ends a drag.
+  if (button == TMouseButton::mbLeft && !DragBegun()) Click();
 }
 
 bool TRzShellTree::MouseWheel(TShiftState shift, int wheelDelta, win::POINT mousePos) {

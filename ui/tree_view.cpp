@@ -68,6 +68,12 @@ class TreeWidget final : public QTreeWidget {
   TreeWidget(TTreeView* tree, QWidget* parent) : QTreeWidget(parent), tree_(tree) {}
   void Detach() { tree_ = nullptr; }
   bool Editing() const { return state() == EditingState; }
+  // A drag of ours has begun from the press: the view's own handling of the press is over, so
+  // neither the moves nor the release the drag hands back (over the drop's node) select.
+  void EndPress() {
+    if (state() == DragSelectingState) setState(NoState);
+    pressEnded_ = true;
+  }
 
  protected:
   void drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const override;
@@ -90,11 +96,20 @@ class TreeWidget final : public QTreeWidget {
   // A right click leaves the selection and the current node where they are (the context menu
   // that follows is for the node under the click, or for the selection).
   void mousePressEvent(QMouseEvent* event) override {
+    pressEnded_ = false;
     if (event->button() == Qt::RightButton) {
       event->accept();
       return;
     }
     QTreeWidget::mousePressEvent(event);
+  }
+  void mouseMoveEvent(QMouseEvent* event) override {
+    if (pressEnded_ && event->buttons() != Qt::NoButton) return;
+    QTreeWidget::mouseMoveEvent(event);
+  }
+  void mouseReleaseEvent(QMouseEvent* event) override {
+    if (std::exchange(pressEnded_, false)) return;
+    QTreeWidget::mouseReleaseEvent(event);
   }
   void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override {
     QTreeWidget::closeEditor(editor, hint);
@@ -103,6 +118,7 @@ class TreeWidget final : public QTreeWidget {
 
  private:
   TTreeView* tree_;
+  bool pressEnded_ = false;
 };
 
 namespace {
@@ -699,6 +715,7 @@ void TTreeView::MouseDown(TMouseButton button, TShiftState shift, int x, int y) 
   dragStart_ = {x, y};
   rightPressed_ = button == TMouseButton::mbRight;
   pressMenuDelayed_ = false;
+  dragBegun_ = false;
 }
 
 void TTreeView::MouseMove(TShiftState shift, int x, int y) {
@@ -717,6 +734,8 @@ void TTreeView::MouseMove(TShiftState shift, int x, int y) {
   dragNode_ = nullptr;
   pressMenuDelayed_ = false;  // a right drag shows no menu of its press
   rightPressed_ = false;
+  dragBegun_ = true;
+  static_cast<TreeWidget*>(Tree())->EndPress();
   if (OnBeginDrag) OnBeginDrag(this, node, dragButton_);
 }
 

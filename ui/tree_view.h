@@ -138,6 +138,8 @@ class TTreeView : public TWinControl {
   // distance is reported through OnBeginDrag (on by default).
   bool DragReporting() const { return dragReporting_; }
   void SetDragReporting(bool value);
+  // Whether the last press began a drag (its release is then no click).
+  bool DragBegun() const { return dragBegun_; }
   void SetImages(TImageSource source);
 
   // Where a client position falls.
@@ -209,5 +211,6 @@ class TTreeView : public TWinControl {
   win::POINT dragStart_{0, 0};
   bool rightPressed_ = false;
   bool pressMenuDelayed_ = false;
+  bool dragBegun_ = false;
   bool editing_ = false;
 };
