@@ -1,5 +1,5 @@
 // The one kind of handle table behind every handle the platform hands out: kernel objects,
-// global memory, metafiles, GDI objects and windows.
+// global memory, metafiles, GDI objects, windows and menus.
 //
 // A handle is a slot index plus the slot's generation, never an address. A slot gets a new
 // generation each time it is reused, so a handle that outlived its object is refused, however
@@ -44,6 +44,7 @@ enum class HandleKind : std::uint8_t {
   kGdiFont,
   kGdiRegion,
   kGdiDc,
+  kMenu,
   kTest,  // for tables the tests make
 };
 

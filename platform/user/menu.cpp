@@ -3,12 +3,20 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <mutex>
-#include <set>
+#include <string>
 #include <utility>
 #include <vector>
 
-struct win::HMENU__ {
+#include "platform/kernel/handle_table.h"
+
+namespace win {
+namespace {
+
+using detail::HandleKind;
+
+// A menu behind its handle. Handles are slots of a handle table, so the handle of a destroyed
+// menu stays refused however many menus are made after it, rather than naming a new one.
+struct Menu {
   struct Entry {
     UINT flags = 0;
     UINT_PTR id = 0;
@@ -19,72 +27,68 @@ struct win::HMENU__ {
   HMENU parent = nullptr;  // the menu whose entry holds this one
 };
 
-namespace win {
-namespace {
-
-std::mutex& MenuMutex() {
-  static std::mutex m;
-  return m;
+detail::HandleTable<Menu>& Menus() {
+  static auto* table = new detail::HandleTable<Menu>;  // outlives every static menu owner
+  return *table;
 }
-std::set<HMENU>& LiveMenus() {
-  static std::set<HMENU> menus;
-  return menus;
+
+// The menus are the GUI thread's, so a plain lookup will do.
+Menu* Of(HMENU menu) {
+  return menu == nullptr ? nullptr : Menus().Get(menu, HandleKind::kMenu);
 }
 
 bool Live(HMENU menu) {
-  std::lock_guard lock(MenuMutex());
-  return menu != nullptr && LiveMenus().count(menu) != 0;
+  return Of(menu) != nullptr;
 }
 
 // The position of an entry, or npos (ERROR_INVALID_HANDLE for a dead menu).
-std::size_t Locate(HMENU menu, UINT item, UINT flags) {
-  constexpr std::size_t npos = std::size_t(-1);
-  if (!Live(menu)) {
+constexpr std::size_t npos = std::size_t(-1);
+std::size_t Locate(Menu* m, UINT item, UINT flags) {
+  if (m == nullptr) {
     SetLastError(ERROR_INVALID_HANDLE);
     return npos;
   }
-  if (flags & MF_BYPOSITION) return item < menu->entries.size() ? item : npos;
-  for (std::size_t i = 0; i < menu->entries.size(); ++i) {
-    const HMENU__::Entry& e = menu->entries[i];
+  if (flags & MF_BYPOSITION) return item < m->entries.size() ? item : npos;
+  for (std::size_t i = 0; i < m->entries.size(); ++i) {
+    const Menu::Entry& e = m->entries[i];
     if ((e.flags & (MF_SEPARATOR | MF_POPUP)) == 0 && e.id == item) return i;
   }
   return npos;
 }
 
-const HMENU__::Entry* Find(HMENU menu, UINT item, UINT flags) {
-  const std::size_t at = Locate(menu, item, flags);
-  return at == std::size_t(-1) ? nullptr : &menu->entries[at];
+const Menu::Entry* Find(HMENU menu, UINT item, UINT flags) {
+  Menu* m = Of(menu);
+  const std::size_t at = Locate(m, item, flags);
+  return at == npos ? nullptr : &m->entries[at];
 }
 
 // Frees a menu and everything below it; the caller has taken it out of its parent.
 void Free(HMENU menu) {
   std::vector<HMENU> all{menu};
   for (std::size_t i = 0; i < all.size(); ++i)
-    for (const HMENU__::Entry& e : all[i]->entries)
-      if (e.sub != nullptr) all.push_back(e.sub);
-  {
-    std::lock_guard lock(MenuMutex());
-    for (HMENU m : all) LiveMenus().erase(m);
-  }
-  for (HMENU m : all) delete m;
+    if (const Menu* m = Of(all[i]))
+      for (const Menu::Entry& e : m->entries)
+        if (e.sub != nullptr) all.push_back(e.sub);
+  for (HMENU m : all) Menus().Remove(m, HandleKind::kMenu);
 }
 
 bool Holds(HMENU outer, HMENU inner) {
-  for (HMENU m = outer; m != nullptr; m = m->parent)
+  for (HMENU m = outer; m != nullptr; m = Of(m)->parent)
     if (m == inner) return true;
   return false;
 }
 
 BOOL TakeOut(HMENU menu, UINT item, UINT flags, bool destroy) {
-  const std::size_t at = Locate(menu, item, flags);
-  if (at == std::size_t(-1)) {
-    if (Live(menu)) SetLastError(ERROR_INVALID_PARAMETER);
+  Menu* m = Of(menu);
+  const std::size_t at = Locate(m, item, flags);
+  if (at == npos) {
+    if (m != nullptr) SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  const HMENU sub = menu->entries[at].sub;
-  menu->entries.erase(menu->entries.begin() + std::ptrdiff_t(at));
+  const HMENU sub = m->entries[at].sub;
+  m->entries.erase(m->entries.begin() + std::ptrdiff_t(at));
   if (sub != nullptr) {
-    sub->parent = nullptr;
+    Of(sub)->parent = nullptr;
     if (destroy) Free(sub);
   }
   return TRUE;
@@ -93,23 +97,23 @@ BOOL TakeOut(HMENU menu, UINT item, UINT flags, bool destroy) {
 }  // namespace
 
 HMENU CreatePopupMenu() {
-  auto menu = std::make_unique<HMENU__>();
-  std::lock_guard lock(MenuMutex());
-  LiveMenus().insert(menu.get());
-  return menu.release();
+  void* handle = Menus().Add(std::make_unique<Menu>(), HandleKind::kMenu);
+  if (handle == nullptr) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return static_cast<HMENU>(handle);
 }
 
 BOOL DestroyMenu(HMENU menu) {
-  if (!Live(menu)) {
+  Menu* m = Of(menu);
+  if (m == nullptr) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  if (HMENU parent = menu->parent) {
+  if (Menu* parent = Of(m->parent)) {
     auto& entries = parent->entries;
     entries.erase(std::remove_if(entries.begin(), entries.end(),
-                                 [menu](const HMENU__::Entry& e) { return e.sub == menu; }),
+                                 [menu](const Menu::Entry& e) { return e.sub == menu; }),
                   entries.end());
-    menu->parent = nullptr;
+    m->parent = nullptr;
   }
   Free(menu);
   return TRUE;
@@ -120,7 +124,8 @@ BOOL IsMenu(HMENU menu) {
 }
 
 BOOL InsertMenuA(HMENU menu, UINT position, UINT flags, UINT_PTR id, LPCSTR text) {
-  if (!Live(menu)) {
+  Menu* m = Of(menu);
+  if (m == nullptr) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
@@ -131,18 +136,20 @@ BOOL InsertMenuA(HMENU menu, UINT position, UINT flags, UINT_PTR id, LPCSTR text
     return FALSE;
   }
   HMENU sub = nullptr;
+  Menu* subMenu = nullptr;
   if (popup) {
     sub = reinterpret_cast<HMENU>(id);
-    if (!Live(sub)) {
+    subMenu = Of(sub);
+    if (subMenu == nullptr) {
       SetLastError(ERROR_INVALID_HANDLE);
       return FALSE;
     }
-    if (sub->parent != nullptr || Holds(menu, sub)) {
+    if (subMenu->parent != nullptr || Holds(menu, sub)) {
       SetLastError(ERROR_INVALID_PARAMETER);
       return FALSE;
     }
   }
-  HMENU__::Entry entry;
+  Menu::Entry entry;
   entry.flags = flags & (MF_GRAYED | MF_DISABLED | MF_SEPARATOR | MF_DEFAULT);
   if (!separator) {
     entry.id = popup ? 0 : id;
@@ -151,10 +158,10 @@ BOOL InsertMenuA(HMENU menu, UINT position, UINT flags, UINT_PTR id, LPCSTR text
   if (popup) {
     entry.flags |= MF_POPUP;
     entry.sub = sub;
-    sub->parent = menu;
+    subMenu->parent = menu;
   }
-  const std::size_t at = std::min<std::size_t>(position, menu->entries.size());
-  menu->entries.insert(menu->entries.begin() + std::ptrdiff_t(at), std::move(entry));
+  const std::size_t at = std::min<std::size_t>(position, m->entries.size());
+  m->entries.insert(m->entries.begin() + std::ptrdiff_t(at), std::move(entry));
   return TRUE;
 }
 
@@ -171,35 +178,36 @@ BOOL RemoveMenu(HMENU menu, UINT item, UINT flags) {
 }
 
 int GetMenuItemCount(HMENU menu) {
-  if (!Live(menu)) {
+  const Menu* m = Of(menu);
+  if (m == nullptr) {
     SetLastError(ERROR_INVALID_HANDLE);
     return -1;
   }
-  return int(menu->entries.size());
+  return int(m->entries.size());
 }
 
 UINT GetMenuItemID(HMENU menu, int position) {
   if (position < 0) return UINT(-1);
-  const HMENU__::Entry* e = Find(menu, UINT(position), MF_BYPOSITION);
+  const Menu::Entry* e = Find(menu, UINT(position), MF_BYPOSITION);
   if (e == nullptr || (e->flags & (MF_SEPARATOR | MF_POPUP))) return UINT(-1);
   return UINT(e->id);
 }
 
 HMENU GetSubMenu(HMENU menu, int position) {
   if (position < 0) return nullptr;
-  const HMENU__::Entry* e = Find(menu, UINT(position), MF_BYPOSITION);
+  const Menu::Entry* e = Find(menu, UINT(position), MF_BYPOSITION);
   return e == nullptr ? nullptr : e->sub;
 }
 
 UINT GetMenuState(HMENU menu, UINT item, UINT flags) {
-  const HMENU__::Entry* e = Find(menu, item, flags);
+  const Menu::Entry* e = Find(menu, item, flags);
   if (e == nullptr) return UINT(-1);
   if (e->sub == nullptr) return e->flags;
-  return e->flags | (UINT(std::min<std::size_t>(e->sub->entries.size(), 0xFF)) << 8);
+  return e->flags | (UINT(std::min<std::size_t>(Of(e->sub)->entries.size(), 0xFF)) << 8);
 }
 
 int GetMenuStringA(HMENU menu, UINT item, char* buffer, int size, UINT flags) {
-  const HMENU__::Entry* e = Find(menu, item, flags);
+  const Menu::Entry* e = Find(menu, item, flags);
   if (buffer != nullptr && size > 0) buffer[0] = 0;
   if (e == nullptr || (e->flags & MF_SEPARATOR)) return 0;
   if (buffer == nullptr || size <= 0) return int(e->text.size());
@@ -220,11 +228,12 @@ UINT_PTR TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int reserved, HWND
                         const RECT* rect) {
   (void)reserved;
   (void)rect;
-  if (!Live(menu)) {
+  const Menu* m = Of(menu);
+  if (m == nullptr) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  if (menu->parent != nullptr) {
+  if (m->parent != nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }

@@ -54,7 +54,7 @@ TEST(HandleValue, RefusesValuesNoTableMakes) {
       {"INVALID_HANDLE_VALUE", reinterpret_cast<void*>(~std::uintptr_t{0})},
       {"all ones in 32 bits", Value(15, 0xFFF, 0xFFFF)},
       {"kind 0", Value(0, 1, 1)},
-      {"unused kind", Value(14, 0, 0)},
+      {"kind 15, past the last kind", Value(15, 0, 0)},
       {"bits above 32", reinterpret_cast<void*>((std::uintptr_t{1} << 40) | 0x10000001u)},
   };
   for (const Case& c : cases) EXPECT_FALSE(HandleValue::Decode(c.handle)) << c.why;

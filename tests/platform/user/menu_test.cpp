@@ -41,7 +41,6 @@ TEST(MenuHandleTest, SubMenusBelongToTheirEntryAndGoWithIt) {
     win::HMENU sub;
     win::DWORD error;
   };
-  // The dead handle is made after every live one, so the allocator cannot hand it out again.
   win::HMENU other = win::CreatePopupMenu();
   win::HMENU dead = win::CreatePopupMenu();
   win::DestroyMenu(dead);
@@ -54,6 +53,11 @@ TEST(MenuHandleTest, SubMenusBelongToTheirEntryAndGoWithIt) {
     EXPECT_EQ(win::GetLastError(), r.error);
   }
   EXPECT_EQ(win::GetMenuItemCount(other), 0);
+  // A new menu never takes a destroyed one's handle.
+  win::HMENU after = win::CreatePopupMenu();
+  EXPECT_NE(after, dead);
+  EXPECT_FALSE(win::IsMenu(dead));
+  win::DestroyMenu(after);
   EXPECT_EQ(win::GetMenuItemCount(deeper), 1);
   // Only a menu of its own is tracked.
   EXPECT_EQ(win::TrackPopupMenu(sub, win::TPM_RETURNCMD, 0, 0, 0, nullptr, nullptr), 0u);
