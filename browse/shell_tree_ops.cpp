@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "browse/hourglass.h"
 #include "browse/shell_tree.h"
 #include "platform/shell/shell.h"
 #include "platform/user/menu.h"
@@ -39,23 +40,6 @@ struct MenuDestroy {
   void operator()(win::HMENU__* menu) const { win::DestroyMenu(menu); }
 };
 using OwnedMenu = std::unique_ptr<win::HMENU__, MenuDestroy>;
-
-class CursorScope {
- public:
-  CursorScope() {
-    if (Screen == nullptr) return;
-    saved_ = Screen->Cursor();
-    Screen->SetCursor(crHourGlass);
-  }
-  ~CursorScope() {
-    if (Screen != nullptr) Screen->SetCursor(saved_);
-  }
-  CursorScope(const CursorScope&) = delete;
-  CursorScope& operator=(const CursorScope&) = delete;
-
- private:
-  TCursor saved_ = crDefault;
-};
 
 AnsiString Trimmed(const AnsiString& text) {
   std::size_t first = 0;
@@ -213,7 +197,7 @@ void TRzShellTree::RenameEdited(TTreeNode* node, AnsiString& text) {
   }
   if (wide.size() > kMaxRenameLength) wide.resize(kMaxRenameLength);
   {
-    CursorScope wait;
+    Hourglass wait;
     skipNextChangeSignal_ = true;
     RaiseChangeSuppress();
     win::LPITEMIDLIST renamed = nullptr;

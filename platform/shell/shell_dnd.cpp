@@ -46,41 +46,6 @@ UINT ReadUint(const BYTE* at) {
   return value;
 }
 
-// printf into UTF-8 text; every argument is UTF-8 text too.
-template <class... Args>
-std::string Compose(const char* format, const Args&... args) {
-  const int n = std::snprintf(nullptr, 0, format, args...);
-  if (n <= 0) return format;
-  std::string out(std::size_t(n) + 1, '\0');
-  std::snprintf(out.data(), out.size(), format, args...);
-  out.resize(std::size_t(n));
-  return out;
-}
-
-// A box of UTF-8 texts owned by `owner`; none without one.
-void Tell(HWND owner, const std::string& text, const char* caption) {
-  if (owner == nullptr) return;
-  const std::string t = Utf8ToAnsi(text).value_or(std::string());
-  const std::string c = Utf8ToAnsi(caption).value_or(std::string());
-  MessageBox(owner, t.c_str(), c.c_str(), MB_OK | MB_ICONERROR);
-}
-
-std::string ErrorText(DWORD code) {
-  const std::string ansi = SystemErrorText(code);
-  return AnsiToUtf8(ansi).value_or(ansi);
-}
-
-std::string BaseName(const std::string& host) {
-  const std::size_t slash = host.rfind('/');
-  return slash == std::string::npos ? host : host.substr(slash + 1);
-}
-
-std::string DirName(const std::string& host) {
-  const std::size_t slash = host.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : host.substr(0, slash);
-}
-
 // The host path with its folders' links resolved; the last component is kept as it is, so a
 // link stays the link and not what it points at.
 std::optional<fs::path> Resolved(const std::string& host) {
@@ -410,7 +375,8 @@ class DropHandler final : public IDropTarget {
       if (code == ERROR_SUCCESS) continue;
       std::string name = BaseName(s.host);
       if (name.empty()) name = AnsiToUtf8(s.winPath).value_or(s.host);
-      Tell(owner_, Compose(text, name.c_str(), ErrorText(code).c_str()), caption);
+      Tell(owner_, Compose(text, name.c_str(), ErrorText(code).c_str()), caption,
+           MB_OK | MB_ICONERROR);
       if (SUCCEEDED(result)) result = HRESULT_FROM_WIN32(code);
     }
     *effect = SUCCEEDED(result) ? chosen : DROPEFFECT_NONE;

@@ -417,6 +417,21 @@ const char* SpecialParsingName(BYTE tag) {
 
 }  // namespace
 
+const char* shell::DriveTypeName(UINT type) {
+  switch (type) {
+    case DRIVE_REMOVABLE:
+      return strings::kRemovableDriveName;
+    case DRIVE_CDROM:
+      return strings::kCdDriveName;
+    case DRIVE_REMOTE:
+      return strings::kRemoteDriveName;
+    case DRIVE_RAMDISK:
+      return strings::kRamDiskName;
+    default:
+      return strings::kFixedDriveName;
+  }
+}
+
 // A volume under /media or /run/media is named by its mount folder, which is its label.
 std::string shell::DriveLabel(const Location& drive) {
   if (drive.host.starts_with("/media/") || drive.host.starts_with("/run/media/")) {
@@ -425,18 +440,7 @@ std::string shell::DriveLabel(const Location& drive) {
       return *label;
     }
   }
-  switch (drive.driveType) {
-    case DRIVE_REMOVABLE:
-      return Ansi(strings::kRemovableDriveName);
-    case DRIVE_CDROM:
-      return Ansi(strings::kCdDriveName);
-    case DRIVE_REMOTE:
-      return Ansi(strings::kRemoteDriveName);
-    case DRIVE_RAMDISK:
-      return Ansi(strings::kRamDiskName);
-    default:
-      return Ansi(strings::kFixedDriveName);
-  }
+  return Ansi(DriveTypeName(drive.driveType));
 }
 
 namespace {

@@ -1,10 +1,12 @@
 // What the namespace's parts share: item bytes, places and name conversions.
 #pragma once
 
+#include <cstdio>
 #include <optional>
 #include <string>
 
 #include "platform/shell/shell_folder.h"
+#include "platform/user/user.h"
 
 namespace win::shell {
 
@@ -60,5 +62,26 @@ std::string Ansi(const char* utf8);
 std::optional<std::string> AnsiFromHostName(const std::string& hostName);
 std::optional<std::string> HostFromAnsiName(const std::string& ansiName);
 std::string JoinHost(const std::string& folder, const std::string& name);
+
+// printf into UTF-8 text; every argument is UTF-8 text too.
+template <class... Args>
+inline std::string Compose(const char* format, const Args&... args) {
+  const int n = std::snprintf(nullptr, 0, format, args...);
+  if (n <= 0) return format;
+  std::string out(std::size_t(n) + 1, '\0');
+  std::snprintf(out.data(), out.size(), format, args...);
+  out.resize(std::size_t(n));
+  return out;
+}
+// The name of a kind of drive (UTF-8): "本地磁盘", "可移动磁盘", ...
+const char* DriveTypeName(UINT type);
+// The system's text for an error number, as UTF-8.
+std::string ErrorText(DWORD code);
+// A box of UTF-8 texts owned by `owner`; none without an owner unless `always` (IDCANCEL).
+int Tell(HWND owner, const std::string& text, const std::string& caption, UINT type,
+         bool always = false);
+// The last component of a host path, and the folder above it ("." without one).
+std::string BaseName(const std::string& host);
+std::string DirName(const std::string& host);
 
 }  // namespace win::shell

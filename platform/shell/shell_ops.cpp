@@ -28,43 +28,8 @@ namespace {
 using namespace shell;
 namespace fs = std::filesystem;
 
-// printf into UTF-8 text; every argument is UTF-8 text too.
-template <class... Args>
-std::string Compose(const char* format, const Args&... args) {
-  const int n = std::snprintf(nullptr, 0, format, args...);
-  if (n <= 0) return format;
-  std::string out(std::size_t(n) + 1, '\0');
-  std::snprintf(out.data(), out.size(), format, args...);
-  out.resize(std::size_t(n));
-  return out;
-}
-
 std::string Utf8(const std::string& ansi) {
   return AnsiToUtf8(ansi).value_or(ansi);
-}
-
-std::string ErrorText(DWORD code) {
-  return Utf8(SystemErrorText(code));
-}
-
-// A box with UTF-8 texts, owned by `owner`; none without an owner unless `always`.
-int Tell(HWND owner, const std::string& text, const std::string& caption, UINT type,
-         bool always = false) {
-  if (owner == nullptr && !always) return IDCANCEL;
-  const std::string t = Utf8ToAnsi(text).value_or(std::string());
-  const std::string c = Utf8ToAnsi(caption).value_or(std::string());
-  return MessageBox(owner, t.c_str(), c.c_str(), type);
-}
-
-std::string BaseName(const std::string& host) {
-  const std::size_t slash = host.rfind('/');
-  return slash == std::string::npos ? host : host.substr(slash + 1);
-}
-
-std::string DirName(const std::string& host) {
-  const std::size_t slash = host.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : host.substr(0, slash);
 }
 
 // Whether an entry of `folder` other than `except` (ANSI names) is called `name` in any case.
@@ -446,6 +411,28 @@ bool ReadFileListFromClipboard(HWND, ClipboardFileList* list) {
 
 namespace shell {
 
+std::string ErrorText(DWORD code) {
+  return Utf8(SystemErrorText(code));
+}
+
+int Tell(HWND owner, const std::string& text, const std::string& caption, UINT type, bool always) {
+  if (owner == nullptr && !always) return IDCANCEL;
+  const std::string t = Utf8ToAnsi(text).value_or(std::string());
+  const std::string c = Utf8ToAnsi(caption).value_or(std::string());
+  return MessageBox(owner, t.c_str(), c.c_str(), type);
+}
+
+std::string BaseName(const std::string& host) {
+  const std::size_t slash = host.rfind('/');
+  return slash == std::string::npos ? host : host.substr(slash + 1);
+}
+
+std::string DirName(const std::string& host) {
+  const std::size_t slash = host.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : host.substr(0, slash);
+}
+
 // --- Renaming -----------------------------------------------------------------------------
 
 HRESULT RenameItem(HWND owner, const Location& parent, const Item& item, LPCWSTR name,
@@ -562,21 +549,6 @@ std::optional<Space> SpaceOf(const std::string& host) {
   s.total = std::uintmax_t(vfs.f_blocks) * vfs.f_frsize;
   s.free = std::uintmax_t(vfs.f_bavail) * vfs.f_frsize;
   return s;
-}
-
-std::string DriveTypeName(UINT type) {
-  switch (type) {
-    case DRIVE_REMOVABLE:
-      return strings::kRemovableDriveName;
-    case DRIVE_CDROM:
-      return strings::kCdDriveName;
-    case DRIVE_REMOTE:
-      return strings::kRemoteDriveName;
-    case DRIVE_RAMDISK:
-      return strings::kRamDiskName;
-    default:
-      return strings::kFixedDriveName;
-  }
 }
 
 // "可移动磁盘 (E:)", UTF-8.
@@ -880,9 +852,8 @@ class ItemMenu final : public IContextMenu3 {
       const std::optional<Space> space = SpaceOf(target_.host);
       if (!space) return Failed(owner, ErrorFromErrno(errno));
       text = Compose(strings::kDrivePropertiesText, Utf8(DriveLabel(target_)).c_str(),
-                     DriveTypeName(target_.driveType).c_str(),
-                     Grouped(space->total - space->free).c_str(), Grouped(space->free).c_str(),
-                     Grouped(space->total).c_str());
+                     DriveTypeName(target_.driveType), Grouped(space->total - space->free).c_str(),
+                     Grouped(space->free).c_str(), Grouped(space->total).c_str());
     } else if (S_ISDIR(st.st_mode)) {
       const std::string where = Utf8(parent_.winPath.empty() ? target_.host : parent_.winPath);
       const Totals t = Measure(target_.host);
