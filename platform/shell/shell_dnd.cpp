@@ -214,9 +214,12 @@ DropPlan PlanDrop(IDataObject* data, const DropFolder& target) {
   return plan;
 }
 
-// What a shortcut is named after (a host name): the file's name, or for a drive its caption
-// without the colon names cannot hold ("本地磁盘 (C)").
+// What a shortcut is named after (a host name): the file's name, 我的文档 for the documents
+// folder, or for a drive its caption without the colon names cannot hold ("本地磁盘 (C)").
 std::string LinkName(const Source& s) {
+  if (const std::optional<fs::path> documents = Resolved(DocumentsHostFolder());
+      documents && Resolved(s.host) == documents)
+    return strings::kDocumentsName;
   const char letter = DriveLetter(s.winPath);
   if (letter == 0 || !IsDriveRoot(s)) return BaseName(s.host);
   std::string caption;

@@ -494,12 +494,12 @@ TEST_F(ShellDropTest, DrivesAndTheShellsFoldersAreOnlyLinked) {
     s.data->Release();
   }
   target->Release();
-  // A drive's shortcut is named after its caption, less the colon.
+  // A drive's shortcut is named after its caption, less the colon; 我的文档's after its name.
   EXPECT_EQ(fs::read_symlink(scratch.HostOf("c/Target/快捷方式 到 本地磁盘 (D)")),
             fs::path(scratch.HostOf("d")));
   EXPECT_EQ(fs::read_symlink(scratch.HostOf("c/Target/快捷方式 (2) 到 本地磁盘 (D)")),
             fs::path(scratch.HostOf("d")));
-  EXPECT_EQ(fs::read_symlink(scratch.HostOf("c/Target/快捷方式 到 home")),
+  EXPECT_EQ(fs::read_symlink(scratch.HostOf("c/Target/快捷方式 到 我的文档")),
             fs::path(scratch.HostOf("c/home")));
   EXPECT_TRUE(scratch.Exists("d/Far/f.txt"));
   win::ILFree(driveD);
