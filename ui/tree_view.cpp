@@ -101,7 +101,19 @@ class TreeWidget final : public QTreeWidget {
       event->accept();
       return;
     }
+    if (InBareIndent(event->position().toPoint())) {
+      pressEnded_ = true;  // nor do the moves and the release that follow
+      event->accept();
+      return;
+    }
     QTreeWidget::mousePressEvent(event);
+  }
+  void mouseDoubleClickEvent(QMouseEvent* event) override {
+    if (InBareIndent(event->position().toPoint())) {
+      event->accept();
+      return;
+    }
+    QTreeWidget::mouseDoubleClickEvent(event);
   }
   void mouseMoveEvent(QMouseEvent* event) override {
     if (pressEnded_ && event->buttons() != Qt::NoButton) return;
@@ -117,6 +129,14 @@ class TreeWidget final : public QTreeWidget {
   }
 
  private:
+  // Without buttons the indent before a node holds nothing to click: a press there neither
+  // expands the node nor selects it.
+  bool InBareIndent(const QPoint& pos) const {
+    if (tree_ == nullptr || tree_->ShowButtons()) return false;
+    const QModelIndex index = indexAt(pos);
+    return index.isValid() && pos.x() < visualRect(index).left();
+  }
+
   TTreeView* tree_;
   bool pressEnded_ = false;
 };
@@ -622,7 +642,8 @@ THitTest TTreeView::HitTest(win::POINT p) const {
   const win::RECT row = NodeRect(node, false);
   if (p.x < row.left) {
     // The indent column just before the node holds its button.
-    const bool button = node->HasChildren() && (node->parent_ != nullptr || showRoot_);
+    const bool button =
+        showButtons_ && node->HasChildren() && (node->parent_ != nullptr || showRoot_);
     return button && p.x >= row.left - indent_ ? THitTest::htOnButton : THitTest::htOnIndent;
   }
   const bool hasIcon = !node->item_->data(0, Qt::DecorationRole).isNull();

@@ -269,6 +269,35 @@ TEST_F(ListTreeTest, ExpandingCanBeVetoedAndFillsLazily) {
   EXPECT_EQ(tree->HitTest({20, 115}), THitTest::htNowhere);
 }
 
+// A press in the indent before a node expands it only where the button is shown; without
+// buttons the indent is bare, so the press neither expands nor selects.
+TEST_F(ListTreeTest, AClickInTheIndentExpandsOnlyWithButtons) {
+  for (const bool buttons : {true, false}) {
+    SCOPED_TRACE(buttons ? "buttons" : "no buttons");
+    auto* tree = Add<TTreeView>(150, 120);
+    tree->SetShowButtons(buttons);
+    TTreeNode* first = tree->AddChild(nullptr, "first");
+    TTreeNode* parent = tree->AddChild(nullptr, "parent");
+    tree->AddChild(parent, "child");
+    tree->SetSelected(first);
+    form_->Show();
+    const win::RECT row = tree->NodeRect(parent, false);
+    const win::POINT at{row.left - 5, (row.top + row.bottom) / 2};
+    EXPECT_EQ(tree->HitTest(at), buttons ? THitTest::htOnButton : THitTest::htOnIndent);
+    auto* view = static_cast<QTreeWidget*>(tree->Widget())->viewport();
+    const QPoint p = view->mapFrom(tree->Widget(), QPoint(at.x, at.y));
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+      QMouseEvent e(type, QPointF(p), view->mapToGlobal(QPointF(p)), Qt::LeftButton,
+                    type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                    Qt::NoModifier);
+      QApplication::sendEvent(view, &e);
+    }
+    EXPECT_EQ(parent->Expanded(), buttons);
+    EXPECT_EQ(tree->Selected(), first);
+    delete tree;
+  }
+}
+
 // The indent left of the child rows, grabbed from the view: dotted grey lines only with
 // ShowLines, the boxed plus/minus only with ShowButtons.
 TEST_F(ListTreeTest, TreeDrawsLinesAndButtonsOnlyWhenAsked) {
