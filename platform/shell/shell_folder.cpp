@@ -385,21 +385,6 @@ HRESULT ItemAttributes(const Location& parent, const Item& item, ULONG mask, ULO
   return S_OK;
 }
 
-const char* SpecialName(BYTE tag) {
-  switch (tag) {
-    case kDocuments:
-      return strings::kDocumentsName;
-    case kComputer:
-      return strings::kComputerName;
-    case kNetwork:
-      return strings::kNetworkName;
-    case kRecycleBin:
-      return strings::kRecycleBinName;
-    default:
-      return strings::kControlPanelName;
-  }
-}
-
 const char* SpecialParsingName(BYTE tag) {
   switch (tag) {
     case kDocuments:
@@ -416,6 +401,21 @@ const char* SpecialParsingName(BYTE tag) {
 }
 
 }  // namespace
+
+const char* shell::SpecialName(BYTE tag) {
+  switch (tag) {
+    case kDocuments:
+      return strings::kDocumentsName;
+    case kComputer:
+      return strings::kComputerName;
+    case kNetwork:
+      return strings::kNetworkName;
+    case kRecycleBin:
+      return strings::kRecycleBinName;
+    default:
+      return strings::kControlPanelName;
+  }
+}
 
 const char* shell::DriveTypeName(UINT type) {
   switch (type) {

@@ -73,6 +73,8 @@ inline std::string Compose(const char* format, const Args&... args) {
   out.resize(std::size_t(n));
   return out;
 }
+// The name of one of the shell's own items (UTF-8): "我的文档", "我的电脑", ...
+const char* SpecialName(BYTE tag);
 // The name of a kind of drive (UTF-8): "本地磁盘", "可移动磁盘", ...
 const char* DriveTypeName(UINT type);
 // The system's text for an error number, as UTF-8.

@@ -735,20 +735,7 @@ class ItemMenu final : public IContextMenu3 {
   }
 
   std::string Shown() const {
-    if (item_.kind == kKindSpecial) {
-      switch (item_.tag) {
-        case kDocuments:
-          return strings::kDocumentsName;
-        case kComputer:
-          return strings::kComputerName;
-        case kNetwork:
-          return strings::kNetworkName;
-        case kRecycleBin:
-          return strings::kRecycleBinName;
-        default:
-          return strings::kControlPanelName;
-      }
-    }
+    if (item_.kind == kKindSpecial) return SpecialName(item_.tag);
     if (item_.kind == kKindDrive)
       return Utf8(DriveLabel(target_)) + " (" + target_.winPath.substr(0, 2) + ")";
     return Utf8(item_.name);
