@@ -23,9 +23,11 @@
 
 namespace {
 
+using program_session::ProgramEnvironment;
 using program_session::ProgramRun;
 using program_session::Screenshot;
 using program_session::VirtualDisplay;
+using program_session::WaitForMainWindow;
 using program_session::WindowPlace;
 
 std::string Bytes(const std::filesystem::path& path) {
@@ -92,14 +94,11 @@ TEST_F(BatchProgramTest, TheAllFilesButtonWritesWhatTheToolWritesAndSaysSo) {
   VirtualDisplay display(1280, 800);
   ASSERT_TRUE(display.Running()) << display.Failure();
   ProgramRun program(display, SUOTU_PROGRAM, {},
-                     {"SUOTU_DESKTOP=" + desk.Host(),
-                      "LSAN_OPTIONS=suppressions=" SUOTU_SOURCE_DIR "/tests/app/program.supp"});
+                     ProgramEnvironment({"SUOTU_DESKTOP=" + desk.Host()}));
   ASSERT_TRUE(program.Started());
-  const std::optional<WindowPlace> window = program.WaitForWindow(951, 618, kPatience);
+  const std::optional<WindowPlace> window = WaitForMainWindow(display, program, kPatience);
   ASSERT_TRUE(window) << "no main window";
   const int x = window->x, y = window->y;
-  ASSERT_TRUE(display.WaitForScreen(
-      [&](const Screenshot& s) { return s.At(x + 100, y + 615) == 0xA7E0F8u; }, kPatience));
 
   // The tree's root (the desktop) is its first row; the list's first row lies beside it.
   const int listX = x + 184 + 40, firstRowY = y + 68 + 8;

@@ -56,16 +56,6 @@ pid_t Spawn(std::vector<std::string> args, std::vector<std::string> env, int out
   return rc == 0 ? pid : 0;
 }
 
-void EndProcess(pid_t pid) {
-  ::kill(pid, SIGTERM);
-  for (int i = 0; i < 200; ++i) {
-    if (::waitpid(pid, nullptr, WNOHANG) == pid) return;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  ::kill(pid, SIGKILL);
-  ::waitpid(pid, nullptr, 0);
-}
-
 int Field(const std::string& text, const std::string& key) {
   const std::size_t at = text.find(key + "=");
   return at == std::string::npos ? -1 : std::atoi(text.c_str() + at + key.size() + 1);
@@ -188,7 +178,7 @@ ProgramRun::ProgramRun(const VirtualDisplay& display, const std::string& program
 }
 
 ProgramRun::~ProgramRun() {
-  if (pid_ != 0 && !status_) EndProcess(pid_);
+  if (pid_ != 0 && !status_) test_support::EndProcess(pid_);
 }
 
 std::optional<int> ProgramRun::WaitForExit(int ms) {
@@ -237,6 +227,22 @@ std::optional<WindowPlace> ProgramRun::WaitForWindow(int width, int height, int 
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   } while (Clock::now() < end);
   return std::nullopt;
+}
+
+std::vector<std::string> ProgramEnvironment(std::vector<std::string> env) {
+  env.push_back("LSAN_OPTIONS=suppressions=" SUOTU_SOURCE_DIR "/tests/app/program.supp");
+  return env;
+}
+
+std::optional<WindowPlace> WaitForMainWindow(const VirtualDisplay& display,
+                                             const ProgramRun& program, int ms) {
+  std::optional<WindowPlace> window = program.WaitForWindow(951, 618, ms);
+  if (!window) return std::nullopt;
+  const int x = window->x, y = window->y;
+  if (!display.WaitForScreen(
+          [&](const Screenshot& s) { return s.At(x + 100, y + 615) == 0xA7E0F8u; }, ms))
+    return std::nullopt;
+  return window;
 }
 
 }  // namespace program_session

@@ -108,4 +108,14 @@ class ProgramRun {
   std::optional<int> status_;
 };
 
+// What every run of the program is given besides the test's own entries: the leak checker's
+// suppressions for the libraries under it.
+std::vector<std::string> ProgramEnvironment(std::vector<std::string> env = {});
+
+// The program's 951 x 618 main window once its first paint is done (the bottom strip, painted
+// last, shows its stop colour), waiting up to ms milliseconds for each; nullopt when it does
+// not come.
+std::optional<WindowPlace> WaitForMainWindow(const VirtualDisplay& display,
+                                             const ProgramRun& program, int ms);
+
 }  // namespace program_session

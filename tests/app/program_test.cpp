@@ -11,6 +11,7 @@
 namespace {
 
 using program_session::ColorDistance;
+using program_session::ProgramEnvironment;
 using program_session::ProgramRun;
 using program_session::Screenshot;
 using program_session::VirtualDisplay;
@@ -46,8 +47,7 @@ class ProgramTest : public ::testing::Test {
 TEST_F(ProgramTest, WindowIsCentredLaidOutDragsByItsTitleAndClosesWithItsButton) {
   VirtualDisplay display(1280, 800);
   ASSERT_TRUE(display.Running()) << display.Failure();
-  ProgramRun program(display, SUOTU_PROGRAM, {},
-                     {"LSAN_OPTIONS=suppressions=" SUOTU_SOURCE_DIR "/tests/app/program.supp"});
+  ProgramRun program(display, SUOTU_PROGRAM, {}, ProgramEnvironment());
   ASSERT_TRUE(program.Started());
 
   const std::optional<WindowPlace> window = program.WaitForWindow(951, 618);

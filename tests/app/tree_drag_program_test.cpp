@@ -13,9 +13,11 @@
 
 namespace {
 
+using program_session::ProgramEnvironment;
 using program_session::ProgramRun;
 using program_session::Screenshot;
 using program_session::VirtualDisplay;
+using program_session::WaitForMainWindow;
 using program_session::WindowPlace;
 
 // How long a step may take on a loaded machine under the sanitizers.
@@ -37,14 +39,11 @@ TEST_F(TreeDragProgramTest, AFolderDroppedOnAnotherMovesIntoItAndTheTreeShowsIt)
   VirtualDisplay display(1280, 800);
   ASSERT_TRUE(display.Running()) << display.Failure();
   ProgramRun program(display, SUOTU_PROGRAM, {},
-                     {"SUOTU_DESKTOP=" + desk.Host(),
-                      "LSAN_OPTIONS=suppressions=" SUOTU_SOURCE_DIR "/tests/app/program.supp"});
+                     ProgramEnvironment({"SUOTU_DESKTOP=" + desk.Host()}));
   ASSERT_TRUE(program.Started());
-  const std::optional<WindowPlace> window = program.WaitForWindow(951, 618, kPatience);
+  const std::optional<WindowPlace> window = WaitForMainWindow(display, program, kPatience);
   ASSERT_TRUE(window) << "no main window";
   const int x = window->x, y = window->y;
-  ASSERT_TRUE(display.WaitForScreen(
-      [&](const Screenshot& s) { return s.At(x + 100, y + 615) == 0xA7E0F8u; }, kPatience));
 
   // The root's rows: 桌面, 我的文档, 我的电脑, 网上邻居, 回收站, then Alpha and Beta, 18 pixels
   // apart. The press on Alpha's caption, a few steps with the button held, the release on Beta.

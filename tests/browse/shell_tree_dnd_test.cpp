@@ -17,11 +17,15 @@
 #include "platform/user/clipboard.h"
 #include "platform/user/menu.h"
 #include "platform/user/ole.h"
+#include "tests/browse/tree_nodes.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/forms.h"
 
 namespace {
+
+using browsetest::Captions;
+using browsetest::Child;
 
 namespace fs = std::filesystem;
 
@@ -72,16 +76,6 @@ class ShellTreeDndTest : public uitest::UiTest {
     UiTest::TearDown();
   }
 
-  static TTreeNode* Child(TTreeNode* node, const std::string& caption) {
-    for (int i = 0; i < node->Count(); ++i)
-      if (node->Item(i)->Text() == caption) return node->Item(i);
-    return nullptr;
-  }
-  static std::vector<std::string> Captions(TTreeNode* node) {
-    std::vector<std::string> out;
-    for (int i = 0; i < node->Count(); ++i) out.push_back(node->Item(i)->Text());
-    return out;
-  }
   TTreeNode* Computer() { return Child(tree_->Item(0), A("我的电脑")); }
   TTreeNode* Drive() {
     TTreeNode* computer = Computer();

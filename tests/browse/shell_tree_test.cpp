@@ -16,10 +16,14 @@
 #include "platform/shell/image_list.h"
 #include "platform/shell/shell_folder.h"
 #include "runtime/exceptions.h"
+#include "tests/browse/tree_nodes.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/ui/ui_test_support.h"
 
 namespace {
+
+using browsetest::Captions;
+using browsetest::Child;
 
 std::string A(const std::string& utf8) {
   return win::Utf8ToAnsi(utf8).value();
@@ -58,16 +62,6 @@ class ShellTreeTest : public uitest::UiTest {
     UiTest::TearDown();
   }
 
-  static std::vector<std::string> Captions(TTreeNode* node) {
-    std::vector<std::string> out;
-    for (int i = 0; i < node->Count(); ++i) out.push_back(node->Item(i)->Text());
-    return out;
-  }
-  static TTreeNode* Child(TTreeNode* node, const std::string& caption) {
-    for (int i = 0; i < node->Count(); ++i)
-      if (node->Item(i)->Text() == caption) return node->Item(i);
-    return nullptr;
-  }
   // Follows captions from the root, expanding on the way.
   TTreeNode* Walk(const std::vector<std::string>& captions) {
     TTreeNode* node = tree_->Item(0);

@@ -16,10 +16,14 @@
 #include "browse/shell_tree.h"
 #include "platform/kernel/kernel.h"
 #include "platform/shell/shell_folder.h"
+#include "tests/browse/tree_nodes.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/ui/ui_test_support.h"
 
 namespace {
+
+using browsetest::Captions;
+using browsetest::Child;
 
 namespace fs = std::filesystem;
 
@@ -88,16 +92,6 @@ class ShellTreeWatchTest : public uitest::UiTest {
     UiTest::TearDown();
   }
 
-  static TTreeNode* Child(TTreeNode* node, const std::string& caption) {
-    for (int i = 0; node != nullptr && i < node->Count(); ++i)
-      if (node->Item(i)->Text() == caption) return node->Item(i);
-    return nullptr;
-  }
-  static std::vector<std::string> Captions(TTreeNode* node) {
-    std::vector<std::string> out;
-    for (int i = 0; i < node->Count(); ++i) out.push_back(node->Item(i)->Text());
-    return out;
-  }
   TTreeNode* Walk(const std::vector<std::string>& captions) {
     TTreeNode* node = tree_->Item(0);
     for (const std::string& caption : captions) {

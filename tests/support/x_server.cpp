@@ -16,9 +16,8 @@
 extern char** environ;
 
 namespace test_support {
-namespace {
 
-void EndServer(pid_t pid) {
+void EndProcess(pid_t pid) {
   ::kill(pid, SIGTERM);
   for (int i = 0; i < 200; ++i) {
     if (::waitpid(pid, nullptr, WNOHANG) == pid) return;
@@ -27,8 +26,6 @@ void EndServer(pid_t pid) {
   ::kill(pid, SIGKILL);
   ::waitpid(pid, nullptr, 0);
 }
-
-}  // namespace
 
 bool OnPath(const char* tool) {
   const char* path = std::getenv("PATH");
@@ -70,7 +67,7 @@ XServer::XServer(int width, int height) {
     number += c;
   ::close(fds[0]);
   if (pid_ != 0 && number.empty()) {
-    EndServer(pid_);
+    EndProcess(pid_);
     pid_ = 0;
   }
   if (pid_ == 0) {
@@ -81,7 +78,7 @@ XServer::XServer(int width, int height) {
 }
 
 XServer::~XServer() {
-  if (pid_ != 0) EndServer(pid_);
+  if (pid_ != 0) EndProcess(pid_);
 }
 
 }  // namespace test_support

@@ -9,6 +9,9 @@
 
 namespace test_support {
 
+// Ends a child process: asked with SIGTERM, killed when it has not gone after two seconds.
+void EndProcess(pid_t pid);
+
 // True when tool is an executable on PATH.
 bool OnPath(const char* tool);
 
