@@ -173,20 +173,22 @@ std::u16string Utf8ToUtf16(const std::string& utf8) {
   std::u16string out;
   for (std::size_t i = 0; i < utf8.size();) {
     const auto b = static_cast<unsigned char>(utf8[i]);
-    char32_t c;
-    int extra;
-    if (b < 0x80) {
-      c = b, extra = 0;
-    } else if ((b & 0xE0) == 0xC0) {
-      c = b & 0x1F, extra = 1;
-    } else if ((b & 0xF0) == 0xE0) {
-      c = b & 0x0F, extra = 2;
-    } else {
-      c = b & 0x07, extra = 3;
+    const int length = b < 0x80         ? 1
+                       : (b >> 5) == 6  ? 2
+                       : (b >> 4) == 14 ? 3
+                       : (b >> 3) == 30 ? 4
+                                        : 0;
+    char32_t c = length == 1 ? b : length == 2 ? b & 0x1F : length == 3 ? b & 0x0F : b & 0x07;
+    bool valid = length > 0 && i + length <= utf8.size();
+    for (int k = 1; valid && k < length; ++k) {
+      const auto next = static_cast<unsigned char>(utf8[i + k]);
+      valid = (next & 0xC0) == 0x80;
+      c = (c << 6) | (next & 0x3F);
     }
-    ++i;
-    for (int k = 0; k < extra && i < utf8.size(); ++k, ++i) {
-      c = (c << 6) | (static_cast<unsigned char>(utf8[i]) & 0x3F);
+    if (!valid) {
+      out += u'\uFFFD';
+      ++i;
+      continue;
     }
     if (c >= 0x10000) {
       c -= 0x10000;
@@ -195,6 +197,7 @@ std::u16string Utf8ToUtf16(const std::string& utf8) {
     } else {
       out += char16_t(c);
     }
+    i += std::size_t(length);
   }
   return out;
 }

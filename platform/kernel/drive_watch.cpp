@@ -100,39 +100,6 @@ bool Answers(const std::string& host) {
   return probe->finished && probe->ok;
 }
 
-std::u16string Utf16From(const std::string& utf8) {
-  std::u16string out;
-  for (std::size_t i = 0; i < utf8.size();) {
-    const auto b = static_cast<unsigned char>(utf8[i]);
-    const int length = b < 0x80         ? 1
-                       : (b >> 5) == 6  ? 2
-                       : (b >> 4) == 14 ? 3
-                       : (b >> 3) == 30 ? 4
-                                        : 0;
-    char32_t c = length == 1 ? b : length == 2 ? b & 0x1F : length == 3 ? b & 0x0F : b & 0x07;
-    bool valid = length > 0 && i + length <= utf8.size();
-    for (int k = 1; valid && k < length; ++k) {
-      const auto next = static_cast<unsigned char>(utf8[i + k]);
-      valid = (next & 0xC0) == 0x80;
-      c = (c << 6) | (next & 0x3F);
-    }
-    if (!valid) {
-      out += u'\uFFFD';
-      ++i;
-      continue;
-    }
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      out += char16_t(0xD800 + (c >> 10));
-      out += char16_t(0xDC00 + (c & 0x3FF));
-    } else {
-      out += char16_t(c);
-    }
-    i += std::size_t(length);
-  }
-  return out;
-}
-
 }  // namespace
 
 namespace detail {
@@ -201,7 +168,7 @@ NET_API_STATUS NetUseGetInfo(const char16_t* serverName, const char16_t* useName
   if (!drive || drive->type != DRIVE_REMOTE) return NERR_UseNotFound;
 
   const std::u16string local{char16_t(drive->letter), u':'};
-  const std::u16string remote = Utf16From(drive->hostRoot);
+  const std::u16string remote = Utf8ToUtf16(drive->hostRoot);
   // One block: the record, then its strings.
   const std::size_t bytes = sizeof(USE_INFO_1) + (local.size() + remote.size() + 3) * 2;
   auto* block = new (std::nothrow) BYTE[bytes];

@@ -77,7 +77,8 @@ DWORD ErrorFromErrno(int err);
 // every Unicode character survives the round trip.
 std::optional<std::string> AnsiToUtf8(const std::string& ansi);
 std::optional<std::string> Utf8ToAnsi(const std::string& utf8);
-// UTF-8 and UTF-16 (wide strings as Windows has them); a lone surrogate becomes U+FFFD.
+// UTF-8 and UTF-16 (wide strings as Windows has them); a malformed byte or a lone surrogate
+// becomes U+FFFD.
 std::u16string Utf8ToUtf16(const std::string& utf8);
 std::string Utf16ToUtf8(const std::u16string& wide);
 // One file name across the boundary. Characters Windows forbids in names ("\ : * ? " < > |)

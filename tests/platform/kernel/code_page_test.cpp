@@ -44,6 +44,31 @@ TEST(CodePage, RejectsBytesThatAreNoCharacter) {
   EXPECT_FALSE(win::AnsiToUtf8("\x95\x32\x82").has_value());  // cut four-byte form
 }
 
+TEST(CodePage, WideStringsKeepEveryCharacterAndMarkWhatIsNone) {
+  const struct {
+    const char* why;
+    std::string utf8;
+    std::u16string wide;
+    std::string back;  // what the wide string gives again
+  } cases[] = {
+      {"Chinese and beyond the plane", "照片\xF0\x9F\x93\xB7", u"照片\U0001F4F7",
+       "照片\xF0\x9F\x93\xB7"},
+      {"a byte that starts nothing",
+       "a\xFF"
+       "b",
+       u"a\uFFFDb",
+       "a\xEF\xBF\xBD"
+       "b"},
+      {"a sequence cut short", "a\xE7\x85", u"a\uFFFD\uFFFD", "a\xEF\xBF\xBD\xEF\xBF\xBD"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(win::Utf8ToUtf16(c.utf8), c.wide) << c.why;
+    EXPECT_EQ(win::Utf16ToUtf8(c.wide), c.back) << c.why;
+  }
+  EXPECT_EQ(win::Utf16ToUtf8(std::u16string(1, char16_t(0xD83D))), "\xEF\xBF\xBD")
+      << "a lone surrogate";
+}
+
 TEST(CodePage, LeadBytesAre81ToFE) {
   for (int b = 0; b < 256; ++b) {
     EXPECT_EQ(win::IsDBCSLeadByte(static_cast<win::BYTE>(b)), b >= 0x81 && b <= 0xFE) << b;
